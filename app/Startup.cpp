@@ -1,0 +1,96 @@
+#include "Startup.h"
+
+#include "AppContext.h"
+#include "FormClass.h"
+#include "Paths.h"
+#include "StartupError.h"
+#include "WindowPlacement.h"
+#include "mainwindow/KorvelWindow.h"
+
+#include <QApplication>
+#include <QDesktopWidget>
+#include <QIcon>
+#include <QSettings>
+#include <QTextCodec>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace korvel {
+
+namespace {
+
+void report(const QByteArray &text)
+{
+    std::fprintf(stderr, "korvel-desktopinfo-gui: %s\n", text.constData());
+    std::fflush(stderr);
+}
+
+// Until the event loop runs, a fatal toolkit error (no display, no platform
+// plugin) is a start-up failure like any other: status 1 instead of an abort.
+void startupMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    report(message.toLocal8Bit());
+    if (type == QtFatalMsg)
+        std::_Exit(1);
+}
+
+class StartupMessages
+{
+public:
+    StartupMessages() : m_previous(qInstallMessageHandler(startupMessageHandler)) {}
+    ~StartupMessages() { restore(); }
+    void restore()
+    {
+        if (m_active)
+            qInstallMessageHandler(m_previous);
+        m_active = false;
+    }
+    StartupMessages(const StartupMessages &) = delete;
+    StartupMessages &operator=(const StartupMessages &) = delete;
+
+private:
+    QtMessageHandler m_previous;
+    bool m_active = true;
+};
+
+} // namespace
+
+int runApplication(int &argc, char **argv, const Paths &paths)
+{
+    StartupMessages startupMessages;
+    try {
+        const FormClass mainForm =
+            FormClass::fromFile(paths.mainForm, QStringLiteral("QMainWindow"));
+        const FormClass previewForm =
+            FormClass::fromFile(paths.previewForm, QStringLiteral("QWidget"));
+
+        QSettings settings(paths.settingsFile, QSettings::IniFormat);
+        settings.setIniCodec(QTextCodec::codecForName("UTF-8"));
+
+        QApplication app(argc, argv);
+        QApplication::setWindowIcon(QIcon(paths.icon));
+        const QDesktopWidget *desktop = QApplication::desktop();
+
+        AppContext context;
+        context.paths = paths;
+        context.mainForm = &mainForm;
+        context.previewForm = &previewForm;
+        context.settings = &settings;
+
+        KorvelWindow window(context);
+        window.move(centredPosition(desktop->size(), window.size()));
+        window.show();
+
+        startupMessages.restore();
+        return QApplication::exec();
+    } catch (const StartupError &error) {
+        report(error.what());
+    } catch (const std::exception &error) {
+        report(QByteArray("start-up failed: ") + error.what());
+    }
+    return 1;
+}
+
+} // namespace korvel

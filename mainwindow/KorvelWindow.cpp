@@ -1,0 +1,64 @@
+#include "KorvelWindow.h"
+
+#include "app/Messages.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+
+namespace korvel {
+
+KorvelWindow::KorvelWindow(const AppContext &context, QWidget *parent)
+    : QMainWindow(parent), m_context(context), ui(*context.mainForm)
+{
+    ui.setupUi(this);
+    ui.radioButton->setChecked(true);
+
+    connect(ui.cbOver, &QCheckBox::clicked, this, &KorvelWindow::stateOver);
+    connect(ui.pbSave, &QPushButton::clicked, this, &KorvelWindow::saveSettings);
+    connect(ui.pbBrowse, &QPushButton::clicked, this, &KorvelWindow::selectImage);
+    connect(ui.cbAutostart, &QCheckBox::clicked, this, &KorvelWindow::changeAutostart);
+    connect(ui.pbExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui.pushButton, &QPushButton::clicked, this, &KorvelWindow::preview);
+
+    loadSettings();
+}
+
+KorvelWindow::~KorvelWindow() = default;
+
+void KorvelWindow::stateOver()
+{
+    ui.textEdit->setEnabled(ui.cbOver->checkState() != Qt::Unchecked);
+}
+
+void KorvelWindow::selectImage()
+{
+    ui.lineBrowse->setText(QFileDialog::getOpenFileName(this, QString::fromUtf8(msg::ChooseImageCaption),
+                                                        QString(),
+                                                        QString::fromUtf8(msg::ChooseImageFilter)));
+}
+
+void KorvelWindow::loadSettings()
+{
+    // Filled in by the settings and autostart work.
+}
+
+void KorvelWindow::saveSettings()
+{
+    // Filled in by the settings work.
+}
+
+void KorvelWindow::preview()
+{
+    // Filled in by the preview work.
+}
+
+void KorvelWindow::changeAutostart()
+{
+    // Filled in by the autostart work.
+}
+
+} // namespace korvel

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs everything needed to build, test, package and run the program on
+# Debian 12. Needs root (or sudo).
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  qtbase5-dev qttools5-dev qttools5-dev-tools
+  fonts-noto-core sed bash
+  xvfb xauth x11-utils x11-apps xdotool imagemagick
+  desktop-file-utils util-linux iproute2 procps
+  debhelper dpkg-dev devscripts lintian fakeroot
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,82 @@
+#include "TestEnvironment.h"
+
+#include "mainwindow/KorvelWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextCodec>
+
+TestEnvironment::TestEnvironment()
+{
+    m_paths = korvel::Paths::installed();
+    const QString forms = QStringLiteral(KORVEL_SOURCE_DIR "/forms/");
+    QDir(m_dir.path()).mkpath(QStringLiteral("share"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("autostart"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("tmp"));
+    m_paths.mainForm = path(QStringLiteral("share/korvelDesktopinfoGui.xml"));
+    m_paths.previewForm = path(QStringLiteral("share/preview.xml"));
+    QFile::copy(forms + QStringLiteral("korvelDesktopinfoGui.xml"), m_paths.mainForm);
+    QFile::copy(forms + QStringLiteral("preview.xml"), m_paths.previewForm);
+    m_paths.settingsFile = path(QStringLiteral("share/settings.ini"));
+    m_paths.wallpaper = path(QStringLiteral("share/wallpaper.png"));
+    m_paths.icon = QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo-gui.png");
+    m_paths.autostartEntry = path(QStringLiteral("autostart/korvel-desktopinfo.desktop"));
+    m_paths.tempDir = path(QStringLiteral("tmp")) + QLatin1Char('/');
+}
+
+TestEnvironment::~TestEnvironment() = default;
+
+QString TestEnvironment::writeFile(const QString &relative, const QByteArray &content) const
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(full));
+    file.write(content);
+    return full;
+}
+
+QByteArray TestEnvironment::readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void TestEnvironment::useMainForm(const QString &dataFormName)
+{
+    QFile::remove(m_paths.mainForm);
+    QFile::copy(QStringLiteral(KORVEL_TEST_DATA "/forms/") + dataFormName, m_paths.mainForm);
+    m_mainForm.reset();
+}
+
+QSettings &TestEnvironment::settings()
+{
+    if (!m_settings) {
+        m_settings = std::make_unique<QSettings>(m_paths.settingsFile, QSettings::IniFormat);
+        m_settings->setIniCodec(QTextCodec::codecForName("UTF-8"));
+    }
+    return *m_settings;
+}
+
+korvel::AppContext TestEnvironment::context()
+{
+    if (!m_mainForm)
+        m_mainForm = korvel::FormClass::fromFile(m_paths.mainForm, QStringLiteral("QMainWindow"));
+    if (!m_previewForm)
+        m_previewForm = korvel::FormClass::fromFile(m_paths.previewForm, QStringLiteral("QWidget"));
+    korvel::AppContext context;
+    context.paths = m_paths;
+    context.mainForm = &*m_mainForm;
+    context.previewForm = &*m_previewForm;
+    context.settings = &settings();
+    return context;
+}
+
+std::unique_ptr<korvel::KorvelWindow> TestEnvironment::makeWindow()
+{
+    return std::make_unique<korvel::KorvelWindow>(context());
+}

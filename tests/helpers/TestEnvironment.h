@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "app/FormClass.h"
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <optional>
+
+namespace korvel {
+class KorvelWindow;
+}
+
+// A private folder that stands in for the program's fixed locations: the
+// installed forms, the settings file, the wallpaper, the autostart entry and
+// the temporary folder all live below it. The real font file and /bin/bash
+// are used.
+class TestEnvironment
+{
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+
+    const korvel::Paths &paths() const { return m_paths; }
+    korvel::Paths &paths() { return m_paths; }
+    QString dir() const { return m_dir.path(); }
+    QString path(const QString &relative) const { return m_dir.filePath(relative); }
+
+    // Writes `content` to `relative` below the folder (creating folders) and returns the full path.
+    QString writeFile(const QString &relative, const QByteArray &content) const;
+    static QByteArray readFile(const QString &path);
+
+    // Replaces the main form by a file from tests/data/forms.
+    void useMainForm(const QString &dataFormName);
+
+    // The program-wide objects as start-up makes them, made on first use.
+    QSettings &settings();
+    korvel::AppContext context();
+    // A main window built as start-up builds it (not shown).
+    std::unique_ptr<korvel::KorvelWindow> makeWindow();
+
+private:
+    QTemporaryDir m_dir;
+    korvel::Paths m_paths;
+    std::optional<korvel::FormClass> m_mainForm;
+    std::optional<korvel::FormClass> m_previewForm;
+    std::unique_ptr<QSettings> m_settings;
+};
