@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Installs, upgrades, removes and purges the package and checks the group,
+# the owners and modes, and what each step leaves behind. Runs inside
+# sandbox.sh, with the package and checks.sh staged in /tmp/stage.
+set -euo pipefail
+. /tmp/stage/checks.sh
+
+pkg=korvel-desktopinfo-gui
+deb=/tmp/stage/$pkg.deb
+dir=/usr/share/korvel/desktopinfo
+export DEBIAN_FRONTEND=noninteractive
+
+# As a member of korvel, but not root.
+as_member() {
+  setpriv --reuid=65534 --regid=65534 --groups="$(getent group korvel | cut -d: -f3)" "$@"
+}
+
+# Start from a machine without the package and the group, whatever the host has.
+if dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -qv 'not-installed'; then
+  dpkg --purge "$pkg" >/dev/null
+fi
+if getent group korvel >/dev/null; then groupdel korvel; fi
+if dpkg-statoverride --list "$dir" >/dev/null; then dpkg-statoverride --remove "$dir"; fi
+
+step "install with apt-get: nothing else is needed"
+out=$(apt-get install -y -q "$deb" 2>&1) || { echo "$out"; fail "apt-get install failed"; }
+echo "$out" | grep -q '^0 upgraded, 1 newly installed, 0 to remove' ||
+  { echo "$out"; fail "apt-get wanted more than this package"; }
+
+step "group, owners and modes"
+gid=$(getent group korvel | cut -d: -f3) || fail "no group korvel"
+[ "$gid" -lt 1000 ] || fail "korvel is not a system group (gid $gid)"
+expect_stat "$dir" "root:korvel 2775"
+expect_stat "$dir/settings.ini" "root:korvel 664"
+[ ! -s "$dir/settings.ini" ] || fail "a new settings file should be empty"
+expect_stat /usr/bin/$pkg "root:root 755"
+expect_stat "$dir/korvelDesktopinfoGui.xml" "root:root 644"
+expect_stat "$dir/preview.xml" "root:root 644"
+expect_stat /usr/share/icons/hicolor/256x256/apps/$pkg "root:root 644"
+expect_stat /usr/share/icons/hicolor/256x256/apps/$pkg.png "root:root 644"
+expect_stat /usr/share/fonts/truetype/noto/NotoSansDisplay-Regular.ttf "root:root 644"
+desktop-file-validate /usr/share/applications/$pkg.desktop
+expect_absent /etc/xdg/autostart/$pkg.desktop
+
+step "a member of korvel writes the settings and the wallpaper"
+as_member sh -c "printf '[Settings]\nColor=3\n' >'$dir/settings.ini'"
+as_member sh -c "cp /usr/share/icons/hicolor/256x256/apps/$pkg.png '$dir/wallpaper.png' &&
+  chmod 0664 '$dir/wallpaper.png'"
+expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+settings_before=$(cat "$dir/settings.ini")
+
+step "upgrade keeps the settings and the wallpaper"
+rm -rf /tmp/next
+dpkg-deb -R "$deb" /tmp/next
+sed -i 's/^Version: .*/Version: 99.0.0/' /tmp/next/DEBIAN/control
+dpkg-deb --root-owner-group -b /tmp/next /tmp/next.deb >/dev/null
+dpkg -i /tmp/next.deb >/dev/null
+[ "$(dpkg-query -W -f='${Version}' $pkg)" = 99.0.0 ] || fail "not upgraded"
+expect_content "$dir/settings.ini" "$settings_before"
+expect_stat "$dir/settings.ini" "root:korvel 664"
+expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+expect_stat "$dir" "root:korvel 2775"
+
+step "removal keeps the settings and the wallpaper"
+dpkg --remove $pkg >/dev/null 2>&1
+expect_absent /usr/bin/$pkg
+expect_absent "$dir/korvelDesktopinfoGui.xml"
+expect_content "$dir/settings.ini" "$settings_before"
+expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+getent group korvel >/dev/null || fail "removal deleted the group"
+
+step "installing again after removal keeps them too"
+dpkg -i /tmp/next.deb >/dev/null
+expect_content "$dir/settings.ini" "$settings_before"
+expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+
+step "a missing settings file is created again, empty"
+rm "$dir/settings.ini"
+dpkg -i /tmp/next.deb >/dev/null
+expect_stat "$dir/settings.ini" "root:korvel 664"
+[ ! -s "$dir/settings.ini" ] || fail "a new settings file should be empty"
+
+step "purge removes the settings and the wallpaper"
+dpkg --purge $pkg >/dev/null
+expect_absent "$dir/settings.ini"
+expect_absent "$dir/wallpaper.png"
+expect_absent /usr/share/korvel
+! dpkg-statoverride --list "$dir" >/dev/null || fail "the folder's override is left"
+dpkg-query -W -f='${Status}' $pkg 2>/dev/null | grep -q 'not-installed' ||
+  [ -z "$(dpkg-query -W -f='${Status}' $pkg 2>/dev/null)" ] || fail "dpkg still knows the package"
+# The group stays: files elsewhere may still belong to it.
+getent group korvel >/dev/null || fail "purge deleted the group"
+
+echo "PASS"
