@@ -9,7 +9,7 @@ packages=(
   fonts-noto-core sed bash
   xvfb xauth x11-utils x11-apps xdotool imagemagick
   desktop-file-utils util-linux iproute2 procps
-  debhelper dpkg-dev devscripts lintian fakeroot
+  debhelper dpkg-dev lintian fakeroot
 )
 
 sudo_cmd=()
