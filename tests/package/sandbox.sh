@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# sandbox.sh [--stage FILE]... [--] COMMAND [ARG]...
+# sandbox.sh [--stage FILE]... [--output DIR] [--] COMMAND [ARG]...
 #
 # Runs COMMAND as root in a private mount namespace where /usr, /etc and /var
 # are overlays whose upper layers live in a throw-away tmpfs, and /tmp is an
 # empty tmpfs. Whatever COMMAND installs, removes or writes there is gone when
 # it ends; the host's files are never changed. Each FILE given with --stage is
 # copied to /tmp/stage/ (readable by everyone) before COMMAND starts, so that
-# inputs from anywhere, even from under the host's /tmp, are at hand.
+# inputs from anywhere, even from under the host's /tmp, are at hand. With
+# --output, $KORVEL_SANDBOX_OUTPUT names the host folder DIR from inside, so
+# that screenshots and logs can be kept.
 # Needs root; exits with 77 (skipped) without it.
 set -euo pipefail
 
@@ -25,6 +27,12 @@ while [ $# -gt 0 ]; do
     --stage)
       exec {fd}<"$2"
       staged+=("$fd:$(basename "$2")")
+      shift 2
+      ;;
+    --output)
+      mkdir -p "$2"
+      exec {out}<"$2"
+      export KORVEL_SANDBOX_OUTPUT=/proc/$$/fd/$out
       shift 2
       ;;
     --) shift; break ;;

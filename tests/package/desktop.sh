@@ -1,0 +1,95 @@
+# Helpers for driving the installed program on a virtual screen (sourced,
+# inside sandbox.sh, as root). Needs checks.sh.
+
+SCREEN_W=1280
+SCREEN_H=800
+APP=korvel-desktopinfo-gui
+
+# Ends whatever the test started on the screen, and the screen itself.
+stop_display() {
+  [ -z "${APP_PID:-}" ] || kill "$APP_PID" 2>/dev/null || true
+  [ -z "${XVFB_PID:-}" ] || kill "$XVFB_PID" 2>/dev/null || true
+}
+
+# Starts Xvfb on a free display and exports DISPLAY; it is ended on exit.
+start_display() {
+  local number=/tmp/.display-number
+  trap stop_display EXIT
+  Xvfb -displayfd 3 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp \
+    3>"$number" 2>/tmp/xvfb.log &
+  XVFB_PID=$!
+  local i
+  for i in $(seq 100); do
+    [ -s "$number" ] && break
+    sleep 0.1
+  done
+  [ -s "$number" ] || { cat /tmp/xvfb.log >&2; fail "Xvfb did not start"; }
+  export DISPLAY=":$(cat "$number")"
+}
+
+# app_start UID GROUPS: starts the program as that user (GROUPS: a
+# comma-separated list of gids, or "" for none) and sets APP_PID.
+app_start() {
+  local uid=$1 groups=$2 home=/tmp/home-$1
+  mkdir -p "$home/.runtime"
+  chown -R "$uid:$uid" "$home"
+  chmod 0700 "$home" "$home/.runtime"
+  local opt=--clear-groups
+  [ -z "$groups" ] || opt=--groups=$groups
+  setpriv --reuid="$uid" --regid="$uid" "$opt" \
+    env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home/.runtime" \
+    LANG=C.UTF-8 DISPLAY="$DISPLAY" $APP >>/tmp/app.log 2>&1 &
+  APP_PID=$!
+}
+
+# app_end: waits for the program to end and checks its exit status.
+app_end() {
+  local status=0 i
+  for i in $(seq 50); do
+    kill -0 "$APP_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
+  wait "$APP_PID" || status=$?
+  [ "$status" -eq 0 ] || { cat /tmp/app.log >&2; fail "the program ended with status $status"; }
+}
+
+# wait_window TITLE-REGEX: waits (10 s at most) for a visible window with
+# that title, focuses it and prints its id.
+wait_window() {
+  local id
+  id=$(timeout 10 xdotool search --sync --onlyvisible --name "$1" \
+    2>/dev/null | head -n 1) || true
+  [ -n "$id" ] || { shot "missing-window"; fail "no window titled '$1'"; }
+  xdotool windowfocus --sync "$id"
+  echo "$id"
+}
+
+# visible_windows: ids of the program's visible windows.
+visible_windows() {
+  xdotool search --onlyvisible --classname "$APP" 2>/dev/null || true
+}
+
+# shot NAME: keeps a screenshot of the whole screen where the caller can see it.
+shot() {
+  [ -n "${KORVEL_SANDBOX_OUTPUT:-}" ] || return 0
+  import -window root "$KORVEL_SANDBOX_OUTPUT/$1.png" 2>/dev/null || true
+}
+
+# keys KEY...: presses keys one after the other in the focused window.
+keys() {
+  xdotool key --delay 40 "$@"
+  sleep 0.2
+}
+
+# type_text TEXT: types a text into the focused widget.
+type_text() {
+  xdotool type --delay 20 "$1"
+  sleep 0.2
+}
+
+# click_at WINDOW X Y: a left click at a point of a window.
+click_at() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.2
+}

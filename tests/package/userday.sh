@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# A user's day with the installed package on a virtual screen: a user outside
+# the group korvel cannot save; as a member, the same user chooses an image
+# in the file chooser, sets the options and saves; the window opens again
+# with what was saved; the preview fills the screen for three seconds and
+# its file goes away; another user outside the group changes nothing.
+# Runs inside sandbox.sh, with the package and the helpers staged.
+set -euo pipefail
+. /tmp/stage/checks.sh
+. /tmp/stage/desktop.sh
+
+pkg=korvel-desktopinfo-gui
+dir=/usr/share/korvel/desktopinfo
+user=65534  # the user of the day
+other=65533 # another user, never in the group
+image=/tmp/pictures/sea.png
+title='^Сведения на рабочем столе'
+export DEBIAN_FRONTEND=noninteractive
+
+# The form's keyboard order runs cbUsername, cbIPaddress, cbHostname,
+# cbNetmask, cbLogo, cbGateway, cbOver, textEdit, comboBox, spinBox, the
+# checked position button, lineBrowse, pbBrowse, cbAutostart, pushButton,
+# pbSave, pbExit; the window opens with cbUsername focused. The free-text
+# field keeps the Tab key, so it is left with a click on the "center" button
+# at this point of the window.
+center_x=247
+center_y=428
+
+# The settings file as sorted "Group/Key=Value" lines.
+settings_lines() {
+  awk '/^\[.*\]$/ { group = substr($0, 2, length($0) - 2); next }
+       /=/ { print group "/" $0 }' "$dir/settings.ini" | LC_ALL=C sort
+}
+
+# save_with_yes: presses the focused save button and confirms.
+save_with_yes() {
+  keys space
+  wait_window '^Сохранение параметров$' >/dev/null
+  keys alt+y
+}
+
+# choose_image: presses the focused pbBrowse and types the image's path into
+# the file chooser.
+choose_image() {
+  keys space
+  wait_window '^Выбрать файл$' >/dev/null
+  type_text "$image"
+  keys Return
+  back_to "$main"
+}
+
+# back_to WINDOW: gives the keyboard back to a window after a box or the
+# file chooser has closed (there is no window manager to do it).
+back_to() {
+  sleep 0.2
+  xdotool windowfocus --sync "$1"
+  sleep 0.1
+}
+
+# since T0: seconds passed since the time T0 (date +%s.%N).
+since() {
+  awk -v now="$(date +%s.%N)" -v t0="$1" 'BEGIN { printf "%.2f", now - t0 }'
+}
+
+# folder_state: the settings folder as it is now, to compare with later.
+folder_state() {
+  (cd "$dir" && stat -c '%n %U:%G %a %s %Y' -- * && sha256sum -- *)
+}
+
+step "install the package"
+if dpkg-query -W -f='${Status}' $pkg 2>/dev/null | grep -qv 'not-installed'; then
+  dpkg --purge $pkg >/dev/null
+fi
+if getent group korvel >/dev/null; then groupdel korvel; fi
+dpkg -i /tmp/stage/$pkg.deb >/dev/null
+gid=$(getent group korvel | cut -d: -f3)
+# The tool's own package is not installed here: a disabled entry stands in.
+install -D -m 0644 /tmp/stage/korvel-desktopinfo.desktop.autostart \
+  /etc/xdg/autostart/korvel-desktopinfo.desktop
+mkdir -p -m 0755 /tmp/pictures
+convert -size 1024x640 gradient:'#1d4e89'-'#7fb7e0' "png24:$image"
+chmod 0644 "$image"
+start_display
+t_start=$SECONDS
+
+step "outside the group, saving is refused and nothing changes"
+before=$(folder_state)
+app_start $user ""
+main=$(wait_window "$title")
+keys space Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab # cbUsername, to pbBrowse
+choose_image
+keys Tab Tab Tab # pbSave
+save_with_yes
+wait_window '^Ошибка!$' >/dev/null
+shot 1-outsider-warning
+keys Return
+back_to "$main"
+[ "$(folder_state)" = "$before" ] || fail "a refused save changed the settings folder"
+keys Tab space # pbExit
+app_end
+
+step "as a member of korvel: choose the image, set the options, save"
+app_start $user $gid
+main=$(wait_window "$title")
+keys space Tab Tab space Tab Tab space Tab space Tab # Username, Hostname, Logo, Gateway
+keys Tab Down Down Tab ctrl+a                        # comboBox: third colour
+type_text 28                                         # spinBox
+keys shift+Tab shift+Tab space Tab                   # cbOver, into textEdit
+type_text 'Кабинет 12'
+click_at "$main" $center_x $center_y
+keys Tab Tab # pbBrowse
+choose_image
+keys Tab Tab Tab # pbSave
+shot 2-member-form
+save_with_yes
+wait_window '^Выполнено!$' >/dev/null
+keys Return
+back_to "$main"
+
+expected="Displaying/Gateway=true
+Displaying/Hostname=true
+Displaying/IPaddress=false
+Displaying/Netmask=false
+Displaying/Over=true
+Displaying/OverText=Кабинет 12
+Displaying/Username=true
+Settings/Color=2
+Settings/FontSize=28
+Settings/Image=$dir/wallpaper.png
+Settings/Logo=true
+Settings/OriginalImage=$image
+Settings/Position=center"
+for i in $(seq 30); do
+  [ "$(settings_lines)" = "$expected" ] && break
+  sleep 0.1
+done
+[ "$(settings_lines)" = "$expected" ] ||
+  fail "the settings file holds:
+$(cat "$dir/settings.ini")"
+cmp -s "$image" "$dir/wallpaper.png" || fail "the wallpaper is not a copy of the image"
+expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+[ "$(stat -c %G "$dir/settings.ini")" = korvel ] || fail "the settings file left the group"
+[ "$(stat -c %a "$dir/settings.ini")" = 664 ] || fail "the settings file is not 0664"
+[ "$(ls -A "$dir" | wc -l)" -eq 4 ] || fail "stray files in $dir: $(ls -A "$dir")"
+saved=$(settings_lines)
+keys Tab space # pbExit
+app_end
+
+step "opened again, the form shows what was saved"
+app_start $user $gid
+main=$(wait_window "$title")
+shot 3-reopened
+# Saving the form as it was loaded must write the same file again.
+: >"$dir/settings.ini"
+keys shift+Tab shift+Tab # pbSave, backwards past pbExit
+save_with_yes
+wait_window '^Выполнено!$' >/dev/null
+keys Return
+back_to "$main"
+for i in $(seq 30); do
+  [ "$(settings_lines)" = "$saved" ] && break
+  sleep 0.1
+done
+[ "$(settings_lines)" = "$saved" ] ||
+  fail "the form did not show what was saved; saving it again wrote:
+$(cat "$dir/settings.ini")"
+
+step "the preview fills the screen for three seconds, then its file is gone"
+keys shift+Tab # pushButton
+keys space
+t0=$(date +%s.%N)
+preview=""
+for i in $(seq 50); do
+  preview=$(visible_windows | grep -vx "$main" | head -n 1) || true
+  [ -n "$preview" ] && break
+  sleep 0.1
+done
+[ -n "$preview" ] || { shot 4-no-preview; fail "no preview window"; }
+file=$(ls /tmp | grep -E '^[0-9]+\.[0-9]+\.png$') || fail "no preview file in /tmp"
+[ "$(echo "$file" | wc -l)" -eq 1 ] || fail "more than one preview file: $file"
+file=/tmp/$file
+geometry=$(xdotool getwindowgeometry --shell "$preview" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')
+[ "$geometry" = "X=0 Y=0 WIDTH=$SCREEN_W HEIGHT=$SCREEN_H " ] ||
+  fail "the preview window is not full screen: $geometry"
+sleep 0.3
+shot 4-preview
+import -window root /tmp/screen.png
+[ "$(compare -metric AE /tmp/screen.png "$file" null: 2>&1)" = 0 ] ||
+  fail "the screen does not show the preview image"
+# The text is drawn in the chosen green from two fifths of the width on.
+green_left=$(convert "$file" -crop "$((SCREEN_W * 2 / 5))x$SCREEN_H+0+0" -fill black \
+  +opaque 'rgb(0,128,0)' -fill white -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
+green_all=$(convert "$file" -fill black +opaque 'rgb(0,128,0)' -fill white \
+  -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
+[ "$green_left" -eq 0 ] && [ "$green_all" -gt 100 ] ||
+  fail "the text is not drawn in green from the centre position ($green_left left, $green_all in all)"
+while visible_windows | grep -qx "$preview"; do
+  awk -v s="$(since "$t0")" 'BEGIN { exit !(s < 8) }' || fail "the preview stays open"
+  sleep 0.05
+done
+shown=$(since "$t0")
+awk -v s="$shown" 'BEGIN { exit !(s >= 2.8) }' || fail "the preview closed after only $shown s"
+for i in $(seq 20); do
+  [ -e "$file" ] || break
+  sleep 0.05
+done
+expect_absent "$file"
+echo "preview shown for $shown s"
+keys Tab Tab space # pbSave, pbExit
+app_end
+
+step "another user outside the group changes nothing"
+before=$(folder_state)
+app_start $other ""
+main=$(wait_window "$title")
+keys shift+Tab shift+Tab # pbSave
+save_with_yes
+wait_window '^Ошибка!$' >/dev/null
+keys Return
+back_to "$main"
+[ "$(folder_state)" = "$before" ] || fail "a refused save changed the settings folder"
+keys Tab space # pbExit
+app_end
+
+echo "PASS ($((SECONDS - t_start)) s on screen)"
