@@ -36,9 +36,9 @@ void KorvelWindow::stateOver()
 
 void KorvelWindow::selectImage()
 {
-    ui.lineBrowse->setText(QFileDialog::getOpenFileName(this, QString::fromUtf8(msg::ChooseImageCaption),
-                                                        QString(),
-                                                        QString::fromUtf8(msg::ChooseImageFilter)));
+    ui.lineBrowse->setText(
+        QFileDialog::getOpenFileName(this, QString::fromUtf8(msg::ChooseImageCaption), QString(),
+                                     QString::fromUtf8(msg::ChooseImageFilter)));
 }
 
 void KorvelWindow::loadSettings()
