@@ -4,7 +4,10 @@
 # mapped, under Xvfb, compared with a minimal Qt Widgets program.
 #
 #   cmake -S . -B build -G Ninja && ninja -C build
-#   bench/run-startup-bench.sh [BUILD_DIR [RUNS]]     (as root; default build, 60 runs)
+#   bench/run-startup-bench.sh [BUILD_DIR [RUNS [NAME=PROGRAM...]]]
+#
+# as root; by default BUILD_DIR is build and RUNS 60. Further programs, such
+# as the binary of another build, are timed alongside in the same sandbox.
 #
 # As in the tests of the installed program (tests/binary/sandbox.sh), the
 # build is installed into a private mount namespace, so the program finds its
@@ -30,4 +33,4 @@ sandbox_start_xvfb 800x600
 mkdir -p -m 0700 /tmp/runtime-root
 
 env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 DISPLAY="$DISPLAY" XDG_RUNTIME_DIR=/tmp/runtime-root \
-    "$bench" "$runs" korvel=/usr/bin/korvel-desktopinfo-gui minimal="$minimal"
+    "$bench" "$runs" korvel=/usr/bin/korvel-desktopinfo-gui minimal="$minimal" "${@:3}"
