@@ -1,6 +1,7 @@
 #include "KorvelWindow.h"
 
 #include "app/Messages.h"
+#include "settings/FormSettings.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -43,7 +44,7 @@ void KorvelWindow::selectImage()
 
 void KorvelWindow::loadSettings()
 {
-    // Filled in by the settings and autostart work.
+    loadSettingsIntoForm(*m_context.settings, ui);
 }
 
 void KorvelWindow::saveSettings()
