@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "settings/FormSettings.h"
+#include "settings/SaveSettingsFlow.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -49,7 +50,7 @@ void KorvelWindow::loadSettings()
 
 void KorvelWindow::saveSettings()
 {
-    // Filled in by the settings work.
+    saveSettingsFromForm(this, ui, *m_context.settings, m_context.paths);
 }
 
 void KorvelWindow::preview()
