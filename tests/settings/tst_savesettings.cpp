@@ -136,9 +136,12 @@ private slots:
         QCOMPARE(mode(env.paths().wallpaper), 0664);
         QCOMPARE(folderEntries(env.path(QStringLiteral("share"))).size(), 4); // forms, ini, png
 
-        // A second window on a fresh settings object shows the same choices.
+        // A second window shows the same choices. Settings objects of one process
+        // share a file's data, so it reads a copy of the file from the disk.
         korvel::AppContext context = env.context();
-        QSettings reread(env.paths().settingsFile, QSettings::IniFormat);
+        const QString copy = env.writeFile(QStringLiteral("reopen/settings.ini"),
+                                           TestEnvironment::readFile(env.paths().settingsFile));
+        QSettings reread(copy, QSettings::IniFormat);
         reread.setIniCodec("UTF-8");
         context.settings = &reread;
         korvel::KorvelWindow reopened(context);
