@@ -277,6 +277,7 @@ private slots:
         const QString source = env.path(QStringLiteral("share/../share/./wallpaper.png"));
         auto window = env.makeWindow();
         child<QLineEdit>(window.get(), "lineBrowse")->setText(source);
+        child<QTextEdit>(window.get(), "textEdit")->setPlainText(QStringLiteral("not shown"));
 
         ModalAnswerer answerer;
         answerer.answerBox(QMessageBox::Yes);
@@ -290,6 +291,7 @@ private slots:
         QSettings written(env.paths().settingsFile, QSettings::IniFormat);
         QCOMPARE(written.value("Settings/OriginalImage").toString(), source);
         QCOMPARE(written.value("Settings/Image").toString(), env.paths().wallpaper);
+        QCOMPARE(written.value("Displaying/OverText"), QVariant(QString())); // cbOver unchecked
     }
 
     // The wallpaper cannot be replaced: nothing changes, the old one stays.
