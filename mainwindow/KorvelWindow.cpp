@@ -1,6 +1,7 @@
 #include "KorvelWindow.h"
 
 #include "app/Messages.h"
+#include "autostart/AutostartControl.h"
 #include "settings/FormSettings.h"
 #include "settings/SaveSettingsFlow.h"
 
@@ -46,6 +47,7 @@ void KorvelWindow::selectImage()
 void KorvelWindow::loadSettings()
 {
     loadSettingsIntoForm(*m_context.settings, ui);
+    loadAutostartState(ui.cbAutostart, m_context.paths.autostartEntry);
 }
 
 void KorvelWindow::saveSettings()
@@ -60,7 +62,7 @@ void KorvelWindow::preview()
 
 void KorvelWindow::changeAutostart()
 {
-    // Filled in by the autostart work.
+    switchAutostart(ui.cbAutostart, this, m_context.paths);
 }
 
 } // namespace korvel
