@@ -27,7 +27,26 @@ TestEnvironment::TestEnvironment()
     m_paths.tempDir = path(QStringLiteral("tmp")) + QLatin1Char('/');
 }
 
-TestEnvironment::~TestEnvironment() = default;
+namespace {
+
+// Tests take rights away from folders; give them back so that the folder can be removed.
+void makeRemovable(const QString &folder)
+{
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo &entry : entries) {
+        if (!entry.isSymLink())
+            makeRemovable(entry.absoluteFilePath());
+    }
+}
+
+} // namespace
+
+TestEnvironment::~TestEnvironment()
+{
+    makeRemovable(m_dir.path());
+}
 
 QString TestEnvironment::writeFile(const QString &relative, const QByteArray &content) const
 {
