@@ -68,6 +68,8 @@ inline constexpr char AutostartUnreadableHead[] = "Файл ";
 inline constexpr char AutostartUnreadableTail[] = "\n не доступен для чтения";
 inline constexpr char AutostartNotReadHead[] = "Не удалось прочитать файл\n";
 inline constexpr char AutostartIsDirectory[] = "\nПо этому пути находится каталог, а не файл";
+inline constexpr char AutostartNotRegularFile[] = "\nПо этому пути находится не обычный файл";
+inline constexpr char AutostartTooLarge[] = "\nФайл слишком велик для файла автозапуска";
 inline constexpr char AutostartReadError[] = "\nОшибка чтения: ";
 inline constexpr char AutostartNotUtf8[] =
     "\nСодержимое файла не является текстом в кодировке UTF-8";

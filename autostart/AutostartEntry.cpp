@@ -54,6 +54,10 @@ private:
     int m_fd;
 };
 
+// A desktop entry is a few hundred bytes; this only guards against reading
+// something like an endless device file into memory.
+constexpr int MaxEntrySize = 1024 * 1024;
+
 } // namespace
 
 QString AutostartReading::failureText(const QString &path) const
@@ -70,6 +74,12 @@ QString AutostartReading::failureText(const QString &path) const
     case Outcome::IsDirectory:
         return QString::fromUtf8(msg::AutostartNotReadHead) + path +
                QString::fromUtf8(msg::AutostartIsDirectory);
+    case Outcome::NotRegularFile:
+        return QString::fromUtf8(msg::AutostartNotReadHead) + path +
+               QString::fromUtf8(msg::AutostartNotRegularFile);
+    case Outcome::TooLarge:
+        return QString::fromUtf8(msg::AutostartNotReadHead) + path +
+               QString::fromUtf8(msg::AutostartTooLarge);
     case Outcome::ReadError:
         return QString::fromUtf8(msg::AutostartNotReadHead) + path +
                QString::fromUtf8(msg::AutostartReadError) + systemError;
@@ -103,7 +113,8 @@ AutostartReading readAutostartEntry(const QString &path)
     const QByteArray native = QFile::encodeName(path);
     int fd = -1;
     do {
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking, so that a FIFO planted at the path cannot hang the window.
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int error = errno;
@@ -113,8 +124,12 @@ AutostartReading readAutostartEntry(const QString &path)
     const Descriptor file(fd);
 
     struct stat status = {};
-    if (::fstat(file.get(), &status) == 0 && S_ISDIR(status.st_mode))
-        return failure(AutostartReading::Outcome::IsDirectory);
+    if (::fstat(file.get(), &status) == 0) {
+        if (S_ISDIR(status.st_mode))
+            return failure(AutostartReading::Outcome::IsDirectory);
+        if (!S_ISREG(status.st_mode))
+            return failure(AutostartReading::Outcome::NotRegularFile);
+    }
 
     QByteArray bytes;
     char buffer[4096];
@@ -122,6 +137,8 @@ AutostartReading readAutostartEntry(const QString &path)
         const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
         if (got > 0) {
             bytes.append(buffer, static_cast<int>(got));
+            if (bytes.size() > MaxEntrySize)
+                return failure(AutostartReading::Outcome::TooLarge);
         } else if (got == 0) {
             break;
         } else if (errno != EINTR) {

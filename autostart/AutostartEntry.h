@@ -9,7 +9,16 @@ namespace korvel {
 // What reading the autostart entry gave.
 struct AutostartReading
 {
-    enum class Outcome { Read, Missing, Unreadable, IsDirectory, ReadError, NotUtf8 };
+    enum class Outcome {
+        Read,
+        Missing,
+        Unreadable,
+        IsDirectory,
+        NotRegularFile,
+        TooLarge,
+        ReadError,
+        NotUtf8
+    };
 
     Outcome outcome = Outcome::Read;
     // When read: whether the entry lets the tool start at login, or nothing

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString Head = QStringLiteral("Произошла ошибка:\n");
@@ -90,6 +92,15 @@ private slots:
         QTest::newRow("directory") << "autostart"
                                    << "Не удалось прочитать файл\n%1\n"
                                       "По этому пути находится каталог, а не файл";
+        QTest::newRow("FIFO") << "fifo.desktop"
+                              << "Не удалось прочитать файл\n%1\n"
+                                 "По этому пути находится не обычный файл";
+        QTest::newRow("endless device") << "/dev/zero"
+                                        << "Не удалось прочитать файл\n%1\n"
+                                           "По этому пути находится не обычный файл";
+        QTest::newRow("too large") << "large.desktop"
+                                   << "Не удалось прочитать файл\n%1\n"
+                                      "Файл слишком велик для файла автозапуска";
         QTest::newRow("input/output error")
             << "/proc/self/mem"
             << "Не удалось прочитать файл\n%1\nОшибка чтения: Input/output error";
@@ -104,6 +115,9 @@ private slots:
         QFETCH(QString, text);
         TestEnvironment env;
         env.writeFile(QStringLiteral("bad.desktop"), "Hidden=false\n\xc3\x28\n");
+        env.writeFile(QStringLiteral("large.desktop"), QByteArray(2 * 1024 * 1024, '#'));
+        QVERIFY(::mkfifo(QFile::encodeName(env.path(QStringLiteral("fifo.desktop"))).constData(),
+                         0644) == 0);
         env.paths().autostartEntry = QDir(env.dir()).absoluteFilePath(entry);
         ModalAnswerer answerer;
         answerer.answerBox(QMessageBox::Ok);
