@@ -194,6 +194,9 @@ case_no_display()
 declare -F "case_$case" >/dev/null || fail "no such case"
 sandbox_mount
 sandbox_install "$build"
+# The desktop-information tool's package installs its autostart entry, disabled.
+install -D -m 0644 "$here/../../data/korvel-desktopinfo.desktop.autostart" \
+    /etc/xdg/autostart/korvel-desktopinfo.desktop
 sandbox_start_xvfb 800x600
 "case_$case"
 echo "PASS ($case)"
