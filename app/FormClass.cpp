@@ -97,8 +97,7 @@ QString topLevelClass(const QByteArray &description, QString *error)
 FormClass::FormClass(QString path, QString baseClass, QByteArray description)
     : m_path(std::move(path)), m_baseClass(std::move(baseClass)),
       m_description(std::move(description))
-{
-}
+{}
 
 FormClass FormClass::fromFile(const QString &path, const QString &baseClass)
 {
@@ -140,8 +139,7 @@ void FormClass::setupUi(QWidget *target) const
         QString reason = loader->errorString();
         if (reason.isEmpty())
             reason = QStringLiteral("the form builder gave no reason");
-        throw StartupError(
-            QStringLiteral("cannot build the form from %1: %2").arg(m_path, reason));
+        throw StartupError(QStringLiteral("cannot build the form from %1: %2").arg(m_path, reason));
     }
 }
 

@@ -18,6 +18,31 @@ inline constexpr char SettingsNotWritable[] =
     "Недостаточно прав для сохранения настроек\nПользователь должен быть в группе korvel";
 inline constexpr char SavedTitle[] = "Выполнено!";
 inline constexpr char SavedText[] = "Параметры сохранены!";
+// %1: the chosen file, %2: one of the reasons below
+inline constexpr char ImageUnusable[] = "Выбранный файл нельзя установить как изображение:\n%1\n%2";
+inline constexpr char ImageMissing[] = "Файл не найден.";
+inline constexpr char ImageNotReadable[] = "Нет прав на чтение файла.";
+inline constexpr char ImageIsFolder[] = "Это папка, а не файл.";
+inline constexpr char ImageNotRegularFile[] =
+    "Это не обычный файл (например, канал или устройство).";
+inline constexpr char ImageTooLarge[] = "Файл больше %1 МиБ."; // %1: the limit
+inline constexpr char ImageReadFailed[] = "Не удалось прочитать файл.";
+inline constexpr char ImageNotAnImage[] = "Файл не является изображением.";
+// %1: the settings file
+inline constexpr char SettingsWriteFailed[] =
+    "Не удалось записать настройки в файл:\n%1\nПараметры не сохранены, изображение не изменено.";
+// %1: the wallpaper file, %2: one of the reasons below
+inline constexpr char WallpaperFailed[] =
+    "Не удалось установить изображение в файл:\n%1\n%2\nПараметры не сохранены.";
+// %1: the wallpaper file, %2: the reason, %3: the settings file
+inline constexpr char WallpaperFailedSettingsKept[] =
+    "Не удалось установить изображение в файл:\n%1\n%2\nНастройки в файле %3 уже изменены, "
+    "вернуть прежние не удалось.";
+inline constexpr char WriteNoPermission[] = "Нет прав на запись в папку.";
+inline constexpr char WriteNoSpace[] = "Недостаточно места на диске.";
+inline constexpr char WriteReadOnly[] = "Файловая система доступна только для чтения.";
+inline constexpr char WriteFolderMissing[] = "Папка не найдена.";
+inline constexpr char WriteOtherError[] = "Ошибка записи (код %1)."; // %1: the system error number
 
 // Preview
 inline constexpr char LabelUsername[] = "Имя пользователя:   ";
@@ -33,5 +58,20 @@ inline constexpr char AutostartOn[] = "Автостар включен!";
 inline constexpr char AutostartOff[] = "Автостар отключен!";
 inline constexpr char AutostartFailedHead[] = "Произошла ошибка:\n";
 inline constexpr char AutostartFailedTail[] = "\nНеобходимо повысить права";
+// Stands in for the command's complaint when it failed without writing one.
+inline constexpr char AutostartExitCode[] = "Команда завершилась с кодом %1";
+inline constexpr char AutostartCrashed[] = "Команда завершилась аварийно";
+// Reading the entry: each text is built around the entry's path.
+inline constexpr char AutostartMissingHead[] = "Не найден файл\n";
+inline constexpr char AutostartMissingTail[] = "\nОн удален или не существует";
+inline constexpr char AutostartUnreadableHead[] = "Файл ";
+inline constexpr char AutostartUnreadableTail[] = "\n не доступен для чтения";
+inline constexpr char AutostartNotReadHead[] = "Не удалось прочитать файл\n";
+inline constexpr char AutostartIsDirectory[] = "\nПо этому пути находится каталог, а не файл";
+inline constexpr char AutostartNotRegularFile[] = "\nПо этому пути находится не обычный файл";
+inline constexpr char AutostartTooLarge[] = "\nФайл слишком велик для файла автозапуска";
+inline constexpr char AutostartReadError[] = "\nОшибка чтения: ";
+inline constexpr char AutostartNotUtf8[] =
+    "\nСодержимое файла не является текстом в кодировке UTF-8";
 
 } // namespace korvel::msg

@@ -69,6 +69,10 @@ int runApplication(int &argc, char **argv, const Paths &paths)
         QSettings settings(paths.settingsFile, QSettings::IniFormat);
         settings.setIniCodec(QTextCodec::codecForName("UTF-8"));
 
+        // The windows are painted by the raster engine alone. Without this the
+        // first window shown on X11 loads the OpenGL integration (Mesa and its
+        // LLVM), which takes longer than all the rest of start-up together.
+        QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
         QApplication app(argc, argv);
         QApplication::setWindowIcon(QIcon(paths.icon));
         const QDesktopWidget *desktop = QApplication::desktop();

@@ -1,6 +1,9 @@
 #include "KorvelWindow.h"
 
 #include "app/Messages.h"
+#include "autostart/AutostartControl.h"
+#include "settings/FormSettings.h"
+#include "settings/SaveSettingsFlow.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -36,19 +39,20 @@ void KorvelWindow::stateOver()
 
 void KorvelWindow::selectImage()
 {
-    ui.lineBrowse->setText(QFileDialog::getOpenFileName(this, QString::fromUtf8(msg::ChooseImageCaption),
-                                                        QString(),
-                                                        QString::fromUtf8(msg::ChooseImageFilter)));
+    ui.lineBrowse->setText(
+        QFileDialog::getOpenFileName(this, QString::fromUtf8(msg::ChooseImageCaption), QString(),
+                                     QString::fromUtf8(msg::ChooseImageFilter)));
 }
 
 void KorvelWindow::loadSettings()
 {
-    // Filled in by the settings and autostart work.
+    loadSettingsIntoForm(*m_context.settings, ui);
+    loadAutostartState(ui.cbAutostart, m_context.paths.autostartEntry);
 }
 
 void KorvelWindow::saveSettings()
 {
-    // Filled in by the settings work.
+    saveSettingsFromForm(this, ui, *m_context.settings, m_context.paths);
 }
 
 void KorvelWindow::preview()
@@ -58,7 +62,7 @@ void KorvelWindow::preview()
 
 void KorvelWindow::changeAutostart()
 {
-    // Filled in by the autostart work.
+    switchAutostart(ui.cbAutostart, this, m_context.paths);
 }
 
 } // namespace korvel

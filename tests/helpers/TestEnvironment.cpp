@@ -22,10 +22,31 @@ TestEnvironment::TestEnvironment()
     m_paths.wallpaper = path(QStringLiteral("share/wallpaper.png"));
     m_paths.icon = QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo-gui.png");
     m_paths.autostartEntry = path(QStringLiteral("autostart/korvel-desktopinfo.desktop"));
+    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo.desktop.autostart"),
+                m_paths.autostartEntry);
     m_paths.tempDir = path(QStringLiteral("tmp")) + QLatin1Char('/');
 }
 
-TestEnvironment::~TestEnvironment() = default;
+namespace {
+
+// Tests take rights away from folders; give them back so that the folder can be removed.
+void makeRemovable(const QString &folder)
+{
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo &entry : entries) {
+        if (!entry.isSymLink())
+            makeRemovable(entry.absoluteFilePath());
+    }
+}
+
+} // namespace
+
+TestEnvironment::~TestEnvironment()
+{
+    makeRemovable(m_dir.path());
+}
 
 QString TestEnvironment::writeFile(const QString &relative, const QByteArray &content) const
 {

@@ -17,8 +17,9 @@ class KorvelWindow;
 
 // A private folder that stands in for the program's fixed locations: the
 // installed forms, the settings file, the wallpaper, the autostart entry and
-// the temporary folder all live below it. The real font file and /bin/bash
-// are used.
+// the temporary folder all live below it. The forms and the autostart entry
+// (autostart off) start as copies of the packaged files. The real font file
+// and /bin/bash are used.
 class TestEnvironment
 {
 public:

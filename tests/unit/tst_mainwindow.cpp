@@ -32,14 +32,19 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("named");
-        QTest::newRow("missing button") << "name=\"pbSave\"" << "name=\"pbStore\"" << "\"pbSave\"";
-        QTest::newRow("missing line edit")
-            << "name=\"lineBrowse\"" << "name=\"linePath\"" << "\"lineBrowse\"";
-        QTest::newRow("spin box of another class")
-            << "class=\"QSpinBox\"" << "class=\"QDoubleSpinBox\"" << "\"spinBox\" is a QDoubleSpinBox";
+        QTest::newRow("missing button") << "name=\"pbSave\""
+                                        << "name=\"pbStore\""
+                                        << "\"pbSave\"";
+        QTest::newRow("missing line edit") << "name=\"lineBrowse\""
+                                           << "name=\"linePath\""
+                                           << "\"lineBrowse\"";
+        QTest::newRow("spin box of another class") << "class=\"QSpinBox\""
+                                                   << "class=\"QDoubleSpinBox\""
+                                                   << "\"spinBox\" is a QDoubleSpinBox";
         QTest::newRow("check box that is a radio button")
             << "class=\"QCheckBox\" name=\"cbAutostart\""
-            << "class=\"QRadioButton\" name=\"cbAutostart\"" << "\"cbAutostart\" is a QRadioButton";
+            << "class=\"QRadioButton\" name=\"cbAutostart\""
+            << "\"cbAutostart\" is a QRadioButton";
     }
 
     void rejectsAFormWithoutARequiredWidget()
@@ -65,15 +70,18 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("baseClass");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("empty") << QByteArray() << "QWidget" << "empty";
+        QTest::newRow("empty") << QByteArray() << "QWidget"
+                               << "empty";
         QTest::newRow("not XML") << QByteArray("<ui><widget class=\"QWidget\">") << "QWidget"
                                  << "not well-formed";
-        QTest::newRow("not a form") << QByteArray("<html/>") << "QWidget" << "<html>";
+        QTest::newRow("not a form") << QByteArray("<html/>") << "QWidget"
+                                    << "<html>";
         QTest::newRow("no widget") << QByteArray("<ui version=\"4.0\"/>") << "QWidget"
                                    << "no top-level widget";
         QTest::newRow("another top-level class")
             << QByteArray("<ui version=\"4.0\"><widget class=\"QDialog\" name=\"D\"/></ui>")
-            << "QMainWindow" << "class QDialog";
+            << "QMainWindow"
+            << "class QDialog";
     }
 
     void rejectsInvalidFormFiles()

@@ -1,0 +1,87 @@
+#include "FormSettings.h"
+
+#include "DisplaySettingsIo.h"
+#include "SettingsKeys.h"
+#include "mainwindow/Ui_MainWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTextEdit>
+
+#include <cstdio>
+
+namespace korvel {
+
+namespace {
+
+bool checked(const QCheckBox *box)
+{
+    return box->checkState() != Qt::Unchecked;
+}
+
+} // namespace
+
+DisplaySettings settingsFromForm(const Ui_MainWindow &ui, const QString &wallpaper)
+{
+    DisplaySettings v;
+    v.Username = checked(ui.cbUsername);
+    v.IPaddress = checked(ui.cbIPaddress);
+    v.Netmask = checked(ui.cbNetmask);
+    v.Gateway = checked(ui.cbGateway);
+    v.Hostname = checked(ui.cbHostname);
+    v.Over = checked(ui.cbOver);
+    v.OverText = v.Over ? ui.textEdit->toPlainText() : QString();
+    v.Color = ui.comboBox->currentIndex();
+    v.FontSize = ui.spinBox->text();
+    v.Logo = checked(ui.cbLogo);
+    if (ui.radioButton->isChecked())
+        v.Position = QString::fromLatin1(keys::PositionLeft);
+    else if (ui.radioButton_2->isChecked())
+        v.Position = QString::fromLatin1(keys::PositionCenter);
+    else
+        v.Position = QString::fromLatin1(keys::PositionRight);
+    v.OriginalImage = ui.lineBrowse->text();
+    v.Image = wallpaper;
+    return v;
+}
+
+void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui)
+{
+    const DisplaySettings &v = stored.values;
+    ui.cbUsername->setChecked(v.Username);
+    ui.cbIPaddress->setChecked(v.IPaddress);
+    ui.cbNetmask->setChecked(v.Netmask);
+    ui.cbGateway->setChecked(v.Gateway);
+    ui.cbHostname->setChecked(v.Hostname);
+    ui.cbOver->setChecked(v.Over);
+    if (stored.overStoredAsTrueText)
+        ui.textEdit->setEnabled(true);
+    ui.textEdit->setText(v.OverText);
+
+    ui.comboBox->setCurrentIndex(v.Color);
+    ui.spinBox->setValue(v.FontSize.toInt());
+    ui.cbLogo->setChecked(v.Logo);
+    ui.lineBrowse->setText(v.OriginalImage);
+    if (v.Position == QLatin1String(keys::PositionLeft))
+        ui.radioButton->setChecked(true);
+    else if (v.Position == QLatin1String(keys::PositionCenter))
+        ui.radioButton_2->setChecked(true);
+    else if (v.Position == QLatin1String(keys::PositionRight))
+        ui.radioButton_3->setChecked(true);
+}
+
+void loadSettingsIntoForm(QSettings &settings, const Ui_MainWindow &ui)
+{
+    const StoredDisplaySettings stored = readDisplaySettings(settings);
+    for (const QString &invalid : stored.invalidValues)
+        std::fprintf(stderr, "korvel-desktopinfo-gui: %s: %s; read as absent\n",
+                     qPrintable(settings.fileName()), qPrintable(invalid));
+    std::fflush(stderr);
+    applyToForm(stored, ui);
+}
+
+} // namespace korvel

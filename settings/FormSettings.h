@@ -1,0 +1,25 @@
+#pragma once
+
+#include "DisplaySettings.h"
+
+class QSettings;
+
+namespace korvel {
+
+class Ui_MainWindow;
+struct StoredDisplaySettings;
+
+// The form's current choices as the values a save writes; Image is always
+// `wallpaper`, the installed copy of the chosen image.
+DisplaySettings settingsFromForm(const Ui_MainWindow &ui, const QString &wallpaper);
+
+// Puts values read from the settings file into the form. Setting a check box
+// from here runs no handler, so the text field is enabled only by an Over
+// stored as exactly "true", and never disabled; the free text is always set.
+void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui);
+
+// Reads the settings file into the form. A Color or FontSize that is not an
+// integer is used as if absent, with a line on the standard error stream.
+void loadSettingsIntoForm(QSettings &settings, const Ui_MainWindow &ui);
+
+} // namespace korvel
