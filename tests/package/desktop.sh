@@ -1,31 +1,9 @@
-# Helpers for driving the installed program on a virtual screen (sourced,
-# inside sandbox.sh, as root). Needs checks.sh.
+# Helpers for driving the installed program on a virtual screen (sourced; in
+# the sandbox, as root, after sandbox_start_xvfb). Needs checks.sh.
 
 SCREEN_W=1280
 SCREEN_H=800
 APP=korvel-desktopinfo-gui
-
-# Ends whatever the test started on the screen, and the screen itself.
-stop_display() {
-  [ -z "${APP_PID:-}" ] || kill "$APP_PID" 2>/dev/null || true
-  [ -z "${XVFB_PID:-}" ] || kill "$XVFB_PID" 2>/dev/null || true
-}
-
-# Starts Xvfb on a free display and exports DISPLAY; it is ended on exit.
-start_display() {
-  local number=/tmp/.display-number
-  trap stop_display EXIT
-  Xvfb -displayfd 3 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp \
-    3>"$number" 2>/tmp/xvfb.log &
-  XVFB_PID=$!
-  local i
-  for i in $(seq 100); do
-    [ -s "$number" ] && break
-    sleep 0.1
-  done
-  [ -s "$number" ] || { cat /tmp/xvfb.log >&2; fail "Xvfb did not start"; }
-  export DISPLAY=":$(cat "$number")"
-}
 
 # app_start UID GROUPS: starts the program as that user (GROUPS: a
 # comma-separated list of gids, or "" for none) and sets APP_PID.
@@ -70,10 +48,10 @@ visible_windows() {
   xdotool search --onlyvisible --classname "$APP" 2>/dev/null || true
 }
 
-# shot NAME: keeps a screenshot of the whole screen where the caller can see it.
+# shot NAME: keeps a screenshot of the whole screen in the folder $SHOTS.
 shot() {
-  [ -n "${KORVEL_SANDBOX_OUTPUT:-}" ] || return 0
-  import -window root "$KORVEL_SANDBOX_OUTPUT/$1.png" 2>/dev/null || true
+  [ -n "${SHOTS:-}" ] || return 0
+  import -window root "$SHOTS/$1.png" 2>/dev/null || true
 }
 
 # keys KEY...: presses keys one after the other in the focused window.
@@ -85,11 +63,5 @@ keys() {
 # type_text TEXT: types a text into the focused widget.
 type_text() {
   xdotool type --delay 20 "$1"
-  sleep 0.2
-}
-
-# click_at WINDOW X Y: a left click at a point of a window.
-click_at() {
-  xdotool mousemove --window "$1" "$2" "$3" click 1
   sleep 0.2
 }

@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
 # Installs, upgrades, removes and purges the package and checks the group,
-# the owners and modes, and what each step leaves behind. Runs inside
-# sandbox.sh, with the package and checks.sh staged in /tmp/stage.
+# the owners and modes, and what each step leaves behind. All of it happens
+# in a private sandbox (tests/binary/sandbox.sh) with overlays over /usr, /etc
+# and /var; the host's files are never changed. Needs root.
+#
+#   install-remove.sh DEB
 set -euo pipefail
-. /tmp/stage/checks.sh
 
+here=$(dirname "$(realpath "$0")")
+# shellcheck source=../binary/sandbox.sh
+source "$here/../binary/sandbox.sh"
+# shellcheck source=checks.sh
+source "$here/checks.sh"
+sandbox_enter "$@"
+
+# The package is opened before the mounts, which may hide its folder.
+exec {package}<"$1"
+sandbox_mount /var
 pkg=korvel-desktopinfo-gui
-deb=/tmp/stage/$pkg.deb
+deb=/tmp/$pkg.deb
+cat <&"$package" >"$deb"
 dir=/usr/share/korvel/desktopinfo
 export DEBIAN_FRONTEND=noninteractive
 
