@@ -100,6 +100,9 @@ mkdir -p -m 0755 /tmp/pictures
 convert -size 1024x640 gradient:'#1d4e89'-'#7fb7e0' "png24:$image"
 chmod 0644 "$image"
 sandbox_start_xvfb "${SCREEN_W}x${SCREEN_H}"
+# A Russian layout beside the Latin one puts the Cyrillic letters on the
+# keyboard, so that typing them needs no changes of the key map on the way.
+setxkbmap -layout us,ru
 t_start=$SECONDS
 
 step "outside the group, saving is refused and nothing changes"
@@ -148,7 +151,7 @@ Settings/Image=$dir/wallpaper.png
 Settings/Logo=true
 Settings/OriginalImage=$image
 Settings/Position=center"
-for i in $(seq 30); do
+for i in $(seq 100); do
   [ "$(settings_lines)" = "$expected" ] && break
   sleep 0.1
 done
@@ -175,7 +178,7 @@ save_with_yes
 wait_window '^Выполнено!$' >/dev/null
 keys Return
 back_to "$main"
-for i in $(seq 30); do
+for i in $(seq 100); do
   [ "$(settings_lines)" = "$saved" ] && break
   sleep 0.1
 done
@@ -185,8 +188,8 @@ $(cat "$dir/settings.ini")"
 
 step "the preview fills the screen for three seconds, then its file is gone"
 keys shift+Tab # pushButton
-keys space
 t0=$(date +%s.%N)
+keys space
 preview=""
 for i in $(seq 50); do
   preview=$(visible_windows | grep -vx "$main" | head -n 1) || true
@@ -197,27 +200,32 @@ done
 file=$(ls /tmp | grep -E '^[0-9]+\.[0-9]+\.png$') || fail "no preview file in /tmp"
 [ "$(echo "$file" | wc -l)" -eq 1 ] || fail "more than one preview file: $file"
 file=/tmp/$file
-geometry=$(xdotool getwindowgeometry --shell "$preview" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')
-[ "$geometry" = "X=0 Y=0 WIDTH=$SCREEN_W HEIGHT=$SCREEN_H " ] ||
-  fail "the preview window is not full screen: $geometry"
+# The window asks to be shown full screen; with no window manager on this
+# screen, the test does what one would do with that request.
+xprop -id "$preview" _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN ||
+  fail "the preview window does not ask for full screen"
+[ "$(identify -format '%m %wx%h' "$file")" = "PNG ${SCREEN_W}x${SCREEN_H}" ] ||
+  fail "the preview file is not a PNG of the screen's size"
+xdotool windowmove --sync "$preview" 0 0 windowsize --sync "$preview" $SCREEN_W $SCREEN_H
 sleep 0.3
-shot 4-preview
 import -window root /tmp/screen.png
-[ "$(compare -metric AE /tmp/screen.png "$file" null: 2>&1)" = 0 ] ||
-  fail "the screen does not show the preview image"
+cp "$file" /tmp/preview.png
+shot 4-preview
 # The text is drawn in the chosen green from two fifths of the width on.
-green_left=$(convert "$file" -crop "$((SCREEN_W * 2 / 5))x$SCREEN_H+0+0" -fill black \
+green_left=$(convert /tmp/preview.png -crop "$((SCREEN_W * 2 / 5))x$SCREEN_H+0+0" -fill black \
   +opaque 'rgb(0,128,0)' -fill white -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
-green_all=$(convert "$file" -fill black +opaque 'rgb(0,128,0)' -fill white \
+green_all=$(convert /tmp/preview.png -fill black +opaque 'rgb(0,128,0)' -fill white \
   -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
 [ "$green_left" -eq 0 ] && [ "$green_all" -gt 100 ] ||
   fail "the text is not drawn in green from the centre position ($green_left left, $green_all in all)"
+[ "$(compare -metric AE /tmp/screen.png /tmp/preview.png null: 2>&1)" = 0 ] ||
+  fail "the screen does not show the preview image"
 while visible_windows | grep -qx "$preview"; do
   awk -v s="$(since "$t0")" 'BEGIN { exit !(s < 8) }' || fail "the preview stays open"
   sleep 0.05
 done
 shown=$(since "$t0")
-awk -v s="$shown" 'BEGIN { exit !(s >= 2.8) }' || fail "the preview closed after only $shown s"
+awk -v s="$shown" 'BEGIN { exit !(s >= 2.9) }' || fail "the preview closed after only $shown s"
 for i in $(seq 20); do
   [ -e "$file" ] || break
   sleep 0.05
