@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# screenshots.sh [OUTDIR]
+#
+# Makes the README's screenshots again (default OUTDIR: docs): the main window
+# with a filled-in form (main-window.png) and the full-screen preview
+# (preview.png). Builds the package, installs it in a private sandbox (see
+# tests/binary/sandbox.sh; the host's files are not changed) and runs the
+# program on a virtual screen with a made-up host name and network, so that
+# the pictures show nothing of this machine. Needs root.
+set -euo pipefail
+
+here=$(dirname "$(realpath "$0")")
+root=$(dirname "$here")
+# shellcheck source=../tests/binary/sandbox.sh
+source "$root/tests/binary/sandbox.sh"
+# shellcheck source=../tests/package/checks.sh
+source "$root/tests/package/checks.sh"
+# shellcheck source=../tests/package/desktop.sh
+source "$root/tests/package/desktop.sh"
+
+if [ "${KORVEL_SANDBOX_INSIDE:-}" != 1 ]; then
+  out=$(realpath -m "${1:-$root/docs}")
+  echo "Building the package (log: $root/build/package.log)"
+  mkdir -p "$root/build"
+  deb=$("$root/scripts/build-package.sh" "$root/build/package" 2>"$root/build/package.log" |
+    tail -n 1)
+  mkdir -p "$out"
+  sandbox_enter "$deb" "$out"
+fi
+
+# The package and the output folder are opened before the mounts.
+exec {package}<"$1" {out}<"$2"
+out=/proc/$$/fd/$out
+sandbox_mount /var
+
+dir=/usr/share/korvel/desktopinfo
+image=/usr/share/backgrounds/korvel/sea.png
+cat <&"$package" >/tmp/korvel-desktopinfo-gui.deb
+dpkg -i /tmp/korvel-desktopinfo-gui.deb >/dev/null
+install -D -m 0644 "$root/data/korvel-desktopinfo.desktop.autostart" \
+  /etc/xdg/autostart/korvel-desktopinfo.desktop
+sed -i 's/^Hidden=true$/Hidden=false/' /etc/xdg/autostart/korvel-desktopinfo.desktop
+
+# A sky over the sea as the wallpaper, and settings that show most options.
+mkdir -p "$(dirname "$image")"
+convert -size 1600x560 gradient:'#0d2f57'-'#7db9e8' \
+  \( -size 1600x440 gradient:'#1f6f8b'-'#0a2a3d' \) -append "png24:$image"
+cat >"$dir/settings.ini" <<INI
+[Displaying]
+Gateway=true
+Hostname=true
+IPaddress=true
+Netmask=true
+Over=true
+OverText=Кабинет 12\nСлужба поддержки: 12-34
+Username=true
+
+[Settings]
+Color=1
+FontSize=24
+Image=$dir/wallpaper.png
+Logo=false
+OriginalImage=$image
+Position=left
+INI
+cp "$image" "$dir/wallpaper.png"
+
+sandbox_start_xvfb "${SCREEN_W}x${SCREEN_H}"
+
+# The program runs with a host name and a network of its own: one interface
+# with an address from the documentation range and a default gateway.
+unshare --uts --net -- bash -c '
+  set -e
+  hostname office-pc-12
+  ip link set lo up
+  ip link add eth0 type veth peer name eth0-peer
+  ip addr add 192.0.2.25/24 dev eth0
+  ip link set eth0 up
+  ip link set eth0-peer up
+  ip route add default via 192.0.2.1
+  exec env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 DISPLAY="$DISPLAY" \
+    XDG_RUNTIME_DIR=/tmp korvel-desktopinfo-gui' >/tmp/app.log 2>&1 &
+APP_PID=$!
+
+main=$(wait_window '^Сведения на рабочем столе')
+sleep 0.5
+import -window "$main" "$out/main-window.png"
+
+keys shift+Tab shift+Tab shift+Tab space # pushButton: the preview
+preview=""
+for i in $(seq 50); do
+  preview=$(visible_windows | grep -vx "$main" | head -n 1) || true
+  [ -n "$preview" ] && break
+  sleep 0.1
+done
+[ -n "$preview" ] || fail "no preview window"
+# No window manager runs here: do what one does with a full-screen request.
+xdotool windowmove --sync "$preview" 0 0 windowsize --sync "$preview" $SCREEN_W $SCREEN_H
+sleep 0.3
+import -window root "$out/preview.png"
+echo "Screenshots saved: main-window.png, preview.png"
