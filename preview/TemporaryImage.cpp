@@ -57,8 +57,14 @@ QString temporaryImageName(double secondsSinceEpoch)
 
 std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir)
 {
+    return writeTemporaryImage(image, tempDir, now);
+}
+
+std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir,
+                                           const std::function<double()> &clock)
+{
     for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
-        const QString path = tempDir + temporaryImageName(now());
+        const QString path = tempDir + temporaryImageName(clock());
         const QByteArray encoded = QFile::encodeName(path);
         const int fd =
             ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QImage;
@@ -18,5 +19,9 @@ QString temporaryImageName(double secondsSinceEpoch);
 // through a symbolic link; when the name is taken, a new time stamp is tried.
 // On failure nothing is left behind and nullopt is returned.
 std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir);
+
+// The same with the time taken from `clock` (seconds since the epoch).
+std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir,
+                                           const std::function<double()> &clock);
 
 } // namespace korvel
