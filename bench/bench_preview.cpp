@@ -139,6 +139,10 @@ int main(int argc, char **argv)
     context.paths = Paths::installed();
     context.paths.settingsFile = dir.filePath(QStringLiteral("settings.ini"));
     context.paths.tempDir = dir.filePath(QStringLiteral("tmp")) + QLatin1Char('/');
+    context.paths.wallpaper = dir.filePath(QStringLiteral("wallpaper.png"));
+    context.paths.autostartEntry = dir.filePath(QStringLiteral("korvel-desktopinfo.desktop"));
+    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo.desktop.autostart"),
+                context.paths.autostartEntry);
     QDir().mkpath(context.paths.tempDir);
     QSettings settings(context.paths.settingsFile, QSettings::IniFormat);
     context.mainForm = &mainForm;
