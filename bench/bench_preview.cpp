@@ -2,7 +2,7 @@
 // the current desktop, for a large JPEG and a large PNG source, and the same
 // job done by ImageMagick's convert. Prints medians and the ratio.
 //
-// Usage: bench_preview [runs]   (run it on the desktop size to measure; the
+// Usage: korvel_preview_bench [runs]   (run it on the desktop size to measure; the
 // script run-preview-bench.sh starts Xvfb at 1920x1080 and 3840x2160)
 #include "app/AppContext.h"
 #include "app/FormClass.h"
@@ -37,6 +37,7 @@ using namespace korvel;
 namespace {
 
 constexpr int FontSize = 20;
+// ImageMagick's own program, whatever else PATH finds first.
 const char *const Convert = "/usr/bin/convert";
 
 // A photo-like source: smooth gradients with some noise, so that PNG does not

@@ -12,7 +12,7 @@ for size in 1920x1080 3840x2160; do
     xdpyinfo -display "$display" >/dev/null 2>&1 && break
     sleep 0.1
   done
-  DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/bench/bench_preview" "$runs" || status=$?
+  DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/bench/korvel_preview_bench" "$runs" || status=$?
   kill "$xvfb"
   wait "$xvfb" 2>/dev/null || true
   [ "${status:-0}" -eq 0 ] || exit "$status"
