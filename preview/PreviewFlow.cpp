@@ -29,20 +29,20 @@ void warn(QWidget *parent, const QString &text)
     QMessageBox::warning(parent, QString::fromUtf8(msg::ErrorTitle), text);
 }
 
-QString failureText(PreviewFailure failure, const PreviewSpec &spec)
+QString failureText(PreviewFailure failure, const PreviewJob &job)
 {
     switch (failure) {
     case PreviewFailure::ImageUnreadable:
-        return QString::fromUtf8(msg::PreviewImageUnreadable) + spec.imagePath;
+        return QString::fromUtf8(msg::PreviewImageUnreadable) + job.imagePath;
     case PreviewFailure::ImageTooLarge:
-        return QString::fromUtf8(msg::PreviewImageTooLarge) + spec.imagePath;
+        return QString::fromUtf8(msg::PreviewImageTooLarge) + job.imagePath;
     case PreviewFailure::FontUnusable:
-        return QString::fromUtf8(msg::PreviewFontUnusable) + spec.fontPath;
+        return QString::fromUtf8(msg::PreviewFontUnusable) + job.fontPath;
     case PreviewFailure::FontSizeRefused:
     case PreviewFailure::None:
         break;
     }
-    return QString::fromUtf8(msg::PreviewFontSizeRefused) + QString::number(spec.fontPixelSize);
+    return QString::fromUtf8(msg::PreviewFontSizeRefused) + QString::number(job.fontPixelSize);
 }
 
 TextPosition position(const Ui_MainWindow &ui)
@@ -58,9 +58,9 @@ TextPosition position(const Ui_MainWindow &ui)
 
 previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const AppContext &context)
 {
-    PreviewSpec spec;
-    spec.imagePath = ui.lineBrowse->text();
-    if (spec.imagePath.isEmpty()) {
+    PreviewJob job;
+    job.imagePath = ui.lineBrowse->text();
+    if (job.imagePath.isEmpty()) {
         warn(mainWindow, QString::fromUtf8(msg::NoImageChosen));
         return nullptr;
     }
@@ -73,21 +73,21 @@ previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const A
     request.gateway = ui.cbGateway->isChecked();
     const SystemInfo info = collectSystemInfo(request);
     const QString freeText = ui.cbOver->isChecked() ? ui.textEdit->toPlainText() : QString();
-    spec.text = composeInfoText(info, freeText);
+    job.text = composeInfoText(info, freeText);
 
-    spec.colorIndex = ui.comboBox->currentIndex();
+    job.colorIndex = ui.comboBox->currentIndex();
     bool sizeRead = false;
-    spec.fontPixelSize = ui.spinBox->text().toInt(&sizeRead, 10);
+    job.fontPixelSize = ui.spinBox->text().toInt(&sizeRead, 10);
     if (!sizeRead)
-        spec.fontPixelSize = 0;
-    spec.fontPath = context.paths.font;
+        job.fontPixelSize = 0;
+    job.fontPath = context.paths.font;
     const QDesktopWidget *desktop = QApplication::desktop();
-    spec.desktop = QSize(desktop->width(), desktop->height());
-    spec.position = position(ui);
+    job.desktop = QSize(desktop->width(), desktop->height());
+    job.position = position(ui);
 
-    const ComposedPreview composed = composePreviewImage(spec);
+    const ComposedPreview composed = composePreviewImage(job);
     if (composed.failure != PreviewFailure::None) {
-        warn(mainWindow, failureText(composed.failure, spec));
+        warn(mainWindow, failureText(composed.failure, job));
         return nullptr;
     }
     const std::optional<QString> file = writeTemporaryImage(composed.image, context.paths.tempDir);

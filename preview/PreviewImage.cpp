@@ -107,30 +107,30 @@ int textLeftEdge(TextPosition position, int width)
     return static_cast<int>(width * 3.0 / 4.0);
 }
 
-ComposedPreview composePreviewImage(const PreviewSpec &spec)
+ComposedPreview composePreviewImage(const PreviewJob &job)
 {
-    if (spec.fontPixelSize <= 0 || spec.fontPixelSize > MaxFontPixelSize)
+    if (job.fontPixelSize <= 0 || job.fontPixelSize > MaxFontPixelSize)
         return failed(PreviewFailure::FontSizeRefused);
-    const QRawFont font(spec.fontPath, spec.fontPixelSize);
+    const QRawFont font(job.fontPath, job.fontPixelSize);
     if (!font.isValid())
         return failed(PreviewFailure::FontUnusable);
     const int ascent = qCeil(font.ascent());
     if (ascent <= 0)
         return failed(PreviewFailure::FontSizeRefused);
 
-    ComposedPreview result = loadScaled(spec.imagePath, spec.desktop);
+    ComposedPreview result = loadScaled(job.imagePath, job.desktop);
     if (result.failure != PreviewFailure::None)
         return result;
 
     QPainter painter(&result.image);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setPen(textColor(spec.colorIndex));
-    const int x = textLeftEdge(spec.position, spec.desktop.width());
+    painter.setPen(textColor(job.colorIndex));
+    const int x = textLeftEdge(job.position, job.desktop.width());
     const int pitch = ascent + ExtraLineSpace;
-    const QStringList lines = spec.text.split(QLatin1Char('\n'));
+    const QStringList lines = job.text.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         const int top = TextTop + i * pitch;
-        if (top >= spec.desktop.height())
+        if (top >= job.desktop.height())
             break;
         drawLine(painter, font, lines.at(i), QPointF(x, top + ascent));
     }

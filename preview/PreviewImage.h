@@ -10,7 +10,7 @@ namespace korvel {
 enum class TextPosition { Left, Center, Right };
 
 // What the preview image is made of.
-struct PreviewSpec
+struct PreviewJob
 {
     QString imagePath;
     QString fontPath;
@@ -46,6 +46,6 @@ int textLeftEdge(TextPosition position, int width);
 // stretched on its own, alpha kept) and draws the text on it: every line
 // left-aligned at the position's edge, the first line's ascender at TextTop,
 // one line every ascent (whole pixels) + ExtraLineSpace.
-ComposedPreview composePreviewImage(const PreviewSpec &spec);
+ComposedPreview composePreviewImage(const PreviewJob &job);
 
 } // namespace korvel

@@ -32,9 +32,9 @@ QString writeSource(const TestEnvironment &env, const QString &name, const QSize
     return path;
 }
 
-PreviewSpec spec(const QString &image, const QString &text, const QSize &desktop = {1920, 1080})
+PreviewJob job(const QString &image, const QString &text, const QSize &desktop = {1920, 1080})
 {
-    PreviewSpec s;
+    PreviewJob s;
     s.imagePath = image;
     s.fontPath = Font;
     s.fontPixelSize = 40;
@@ -67,7 +67,7 @@ private slots:
     void drawsInTheChosenColour()
     {
         TestEnvironment env;
-        PreviewSpec s = spec(writeSource(env, "white.png", {400, 300}), "IIII", {400, 300});
+        PreviewJob s = job(writeSource(env, "white.png", {400, 300}), "IIII", {400, 300});
         s.fontPixelSize = 120;
         s.colorIndex = 2;
         const QImage image = composePreviewImage(s).image;
@@ -96,7 +96,7 @@ private slots:
         QFETCH(TextPosition, position);
         QFETCH(int, edge);
         TestEnvironment env;
-        PreviewSpec s = spec(writeSource(env, "white.png", {64, 48}), "H\n\nH", {width, 300});
+        PreviewJob s = job(writeSource(env, "white.png", {64, 48}), "H\n\nH", {width, 300});
         // The ink of "H" starts its side bearing right of the line's edge.
         const int bearing = inkBox(composePreviewImage(s).image).left() - 100;
         QVERIFY(bearing >= 0 && bearing < s.fontPixelSize / 4);
@@ -110,7 +110,7 @@ private slots:
     {
         TestEnvironment env;
         const QString source = writeSource(env, "white.png", {64, 48});
-        const QImage a = composePreviewImage(spec(source, "A\nA")).image;
+        const QImage a = composePreviewImage(job(source, "A\nA")).image;
         const QRect first = inkBox(a, Paper, 0, 110);
         // The first line's ascender lies at y = 50: "A" ends one ascent lower,
         // and the next line's "A" one ascent + 4 below that.
@@ -120,7 +120,7 @@ private slots:
 
         SystemInfo host;
         host.hostname = QStringLiteral("desk");
-        const QImage block = composePreviewImage(spec(source, composeInfoText(host, {}))).image;
+        const QImage block = composePreviewImage(job(source, composeInfoText(host, {}))).image;
         const QRect ink = inkBox(block);
         QVERIFY(ink.top() >= 50 + 2 * (ascent + 4) && ink.top() < 50 + 3 * (ascent + 4));
     }
@@ -134,12 +134,12 @@ private slots:
             std::fill_n(reinterpret_cast<QRgb *>(halves.scanLine(y)) + 400, 400, qRgb(0, 0, 255));
         for (const char *name : {"halves.jpg", "halves.png"}) {
             QVERIFY(halves.save(env.path(name), nullptr, 95));
-            const QImage image = composePreviewImage(spec(env.path(name), {})).image;
+            const QImage image = composePreviewImage(job(env.path(name), {})).image;
             QCOMPARE(image.size(), QSize(1920, 1080));
             QVERIFY(qRed(image.pixel(900, 1000)) > 240 && qBlue(image.pixel(1020, 1000)) > 240);
         }
 
-        PreviewSpec s = spec(writeSource(env, "clear.png", {800, 600}, QColor(0, 0, 0, 0)), "A");
+        PreviewJob s = job(writeSource(env, "clear.png", {800, 600}, QColor(0, 0, 0, 0)), "A");
         const QImage clear = composePreviewImage(s).image;
         QVERIFY(clear.hasAlphaChannel());
         QCOMPARE(qAlpha(clear.pixel(1000, 1000)), 0);
@@ -188,7 +188,7 @@ private slots:
         writeSource(env, "white.png", {640, 480});
         env.writeFile("text.png", "not an image\n");
         env.writeFile("cut.png", TestEnvironment::readFile(env.path("white.png")).left(300));
-        PreviewSpec s = spec(QDir(env.dir()).absoluteFilePath(image), {});
+        PreviewJob s = job(QDir(env.dir()).absoluteFilePath(image), {});
         s.fontPath = QDir(env.dir()).absoluteFilePath(font);
         s.fontPixelSize = size;
         QElapsedTimer timer;
@@ -206,7 +206,7 @@ private slots:
             return;
         }
         TestEnvironment env;
-        PreviewSpec s = spec(writeSource(env, "white.png", {64, 48}), "A");
+        PreviewJob s = job(writeSource(env, "white.png", {64, 48}), "A");
         s.fontPath = env.writeFile("font.ttf", TestEnvironment::readFile(Font));
         QVERIFY(QFile::setPermissions(s.fontPath, QFileDevice::WriteOwner));
         QCOMPARE(composePreviewImage(s).failure, PreviewFailure::FontUnusable);
