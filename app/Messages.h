@@ -50,6 +50,11 @@ inline constexpr char LabelHostname[] = "Имя компьютера: ";
 inline constexpr char LabelIpAddress[] = "IP-адрес компьютера:  ";
 inline constexpr char LabelNetmask[] = "Маска сети:  ";
 inline constexpr char LabelGateway[] = "Шлюз по-умолчанию:   ";
+inline constexpr char PreviewImageUnreadable[] = "Не удалось прочитать изображение:\n";
+inline constexpr char PreviewImageTooLarge[] = "Изображение слишком большое:\n";
+inline constexpr char PreviewFontUnusable[] = "Не удалось загрузить шрифт:\n";
+inline constexpr char PreviewFontSizeRefused[] = "Недопустимый размер шрифта: ";
+inline constexpr char PreviewTempNotWritable[] = "Не удалось записать временный файл в ";
 
 // Autostart
 inline constexpr char AutostartErrorTitle[] = "Ошибка";

@@ -1,5 +1,6 @@
 #include "AutostartEntry.h"
 
+#include "app/FileDescriptor.h"
 #include "app/Messages.h"
 
 #include <QByteArray>
@@ -40,20 +41,6 @@ AutostartReading::Outcome openFailure(int error)
     }
 }
 
-// Closes the descriptor on every way out of the reading.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() { ::close(m_fd); }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // A desktop entry is a few hundred bytes; this only guards against reading
 // something like an endless device file into memory.
 constexpr int MaxEntrySize = 1024 * 1024;
@@ -62,32 +49,37 @@ constexpr int MaxEntrySize = 1024 * 1024;
 
 QString AutostartReading::failureText(const QString &path) const
 {
+    // Each text is a head, the path and a tail.
+    const char *head = msg::AutostartNotReadHead;
+    const char *tail = nullptr;
     switch (outcome) {
     case Outcome::Read:
-        break;
+        return QString();
     case Outcome::Missing:
-        return QString::fromUtf8(msg::AutostartMissingHead) + path +
-               QString::fromUtf8(msg::AutostartMissingTail);
+        head = msg::AutostartMissingHead;
+        tail = msg::AutostartMissingTail;
+        break;
     case Outcome::Unreadable:
-        return QString::fromUtf8(msg::AutostartUnreadableHead) + path +
-               QString::fromUtf8(msg::AutostartUnreadableTail);
+        head = msg::AutostartUnreadableHead;
+        tail = msg::AutostartUnreadableTail;
+        break;
     case Outcome::IsDirectory:
-        return QString::fromUtf8(msg::AutostartNotReadHead) + path +
-               QString::fromUtf8(msg::AutostartIsDirectory);
+        tail = msg::AutostartIsDirectory;
+        break;
     case Outcome::NotRegularFile:
-        return QString::fromUtf8(msg::AutostartNotReadHead) + path +
-               QString::fromUtf8(msg::AutostartNotRegularFile);
+        tail = msg::AutostartNotRegularFile;
+        break;
     case Outcome::TooLarge:
-        return QString::fromUtf8(msg::AutostartNotReadHead) + path +
-               QString::fromUtf8(msg::AutostartTooLarge);
+        tail = msg::AutostartTooLarge;
+        break;
     case Outcome::ReadError:
-        return QString::fromUtf8(msg::AutostartNotReadHead) + path +
-               QString::fromUtf8(msg::AutostartReadError) + systemError;
+        return QString::fromUtf8(head) + path + QString::fromUtf8(msg::AutostartReadError) +
+               systemError;
     case Outcome::NotUtf8:
-        return QString::fromUtf8(msg::AutostartNotReadHead) + path +
-               QString::fromUtf8(msg::AutostartNotUtf8);
+        tail = msg::AutostartNotUtf8;
+        break;
     }
-    return QString();
+    return QString::fromUtf8(head) + path + QString::fromUtf8(tail);
 }
 
 std::optional<bool> autostartEnabledIn(const QString &text)
@@ -121,7 +113,7 @@ AutostartReading readAutostartEntry(const QString &path)
         const AutostartReading::Outcome outcome = openFailure(error);
         return failure(outcome, outcome == AutostartReading::Outcome::ReadError ? error : 0);
     }
-    const Descriptor file(fd);
+    const FileDescriptor file(fd);
 
     struct stat status = {};
     if (::fstat(file.get(), &status) == 0) {

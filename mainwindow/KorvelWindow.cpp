@@ -2,6 +2,8 @@
 
 #include "app/Messages.h"
 #include "autostart/AutostartControl.h"
+#include "preview/PreviewFlow.h"
+#include "preview/previewWindow.h"
 #include "settings/FormSettings.h"
 #include "settings/SaveSettingsFlow.h"
 
@@ -57,7 +59,8 @@ void KorvelWindow::saveSettings()
 
 void KorvelWindow::preview()
 {
-    // Filled in by the preview work.
+    if (previewWindow *shown = showPreview(this, ui, m_context))
+        newWindow = shown;
 }
 
 void KorvelWindow::changeAutostart()

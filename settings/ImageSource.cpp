@@ -1,5 +1,7 @@
 #include "ImageSource.h"
 
+#include "app/FileDescriptor.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -30,23 +32,6 @@ ImageSource::Problem openProblem(int error)
     }
 }
 
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 } // namespace
 
 ImageSource ImageSource::read(const QString &path)
@@ -55,7 +40,8 @@ ImageSource ImageSource::read(const QString &path)
     source.m_path = path;
 
     const QByteArray native = QFile::encodeName(path);
-    const Descriptor fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor fd(
+        ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         source.m_problem = openProblem(errno);
         return source;

@@ -1,0 +1,200 @@
+// Times the preview button from the click to the shown full-screen window on
+// the current desktop, for a large JPEG and a large PNG source, and the same
+// job done by ImageMagick's convert. Prints medians and the ratio.
+//
+// Usage: korvel_preview_bench [runs]   (run it on the desktop size to measure; the
+// script run-preview-bench.sh starts Xvfb at 1920x1080 and 3840x2160)
+#include "app/AppContext.h"
+#include "app/FormClass.h"
+#include "app/Paths.h"
+#include "mainwindow/KorvelWindow.h"
+#include "preview/previewWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopWidget>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRawFont>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtMath>
+#include <QtTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace korvel;
+
+namespace {
+
+constexpr int FontSize = 20;
+// ImageMagick's own program, whatever else PATH finds first.
+const char *const Convert = "/usr/bin/convert";
+
+// A photo-like source: smooth gradients with some noise, so that PNG does not
+// compress it away.
+QImage makeSource()
+{
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = static_cast<int>(seed >> 28);
+            line[x] = qRgb((x / 16 + noise) & 255, (y / 12 + noise) & 255, ((x + y) / 28) & 255);
+        }
+    }
+    return image;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+QList<previewWindow *> previews()
+{
+    QList<previewWindow *> found;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *preview = qobject_cast<previewWindow *>(widget))
+            found.append(preview);
+    }
+    return found;
+}
+
+// Click to shown: the handler has run and the window is exposed on screen.
+double timePreview(KorvelWindow &window, const QString &source, const QString &tempDir,
+                   double *handler = nullptr)
+{
+    window.findChild<QLineEdit *>(QStringLiteral("lineBrowse"))->setText(source);
+    auto *button = window.findChild<QPushButton *>(QStringLiteral("pushButton"));
+    QElapsedTimer timer;
+    timer.start();
+    button->click();
+    if (handler != nullptr)
+        *handler = timer.nsecsElapsed() / 1e6;
+    const QList<previewWindow *> shown = previews();
+    if (shown.size() != 1 || !QTest::qWaitForWindowExposed(shown.first(), 10000))
+        qFatal("no preview window shown");
+    const double ms = timer.nsecsElapsed() / 1e6;
+    delete shown.first();
+    QDir dir(tempDir);
+    for (const QString &name : dir.entryList(QDir::Files))
+        dir.remove(name);
+    return ms;
+}
+
+double timeConvert(const QString &source, const QSize &desktop, const QString &font,
+                   const QString &text, const QString &out)
+{
+    const int ascent = qCeil(QRawFont(font, FontSize).ascent());
+    const QStringList arguments{
+        source,
+        QStringLiteral("-resize"),
+        QStringLiteral("%1x%2!").arg(desktop.width()).arg(desktop.height()),
+        QStringLiteral("-font"),
+        font,
+        QStringLiteral("-pointsize"),
+        QString::number(FontSize),
+        QStringLiteral("-fill"),
+        QStringLiteral("rgb(0,128,0)"),
+        QStringLiteral("-annotate"),
+        QStringLiteral("+%1+%2").arg(desktop.width() * 2 / 5).arg(50 + ascent),
+        text,
+        out};
+    QProcess process;
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QString::fromLatin1(Convert), arguments);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
+        qFatal("convert failed: %s", process.readAllStandardError().constData());
+    return timer.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? QByteArray(argv[1]).toInt() : 7;
+    QTemporaryDir dir;
+    const QString forms = QStringLiteral(KORVEL_SOURCE_DIR "/forms/");
+    const FormClass mainForm = FormClass::fromFile(
+        forms + QStringLiteral("korvelDesktopinfoGui.xml"), QStringLiteral("QMainWindow"));
+    const FormClass previewForm =
+        FormClass::fromFile(forms + QStringLiteral("preview.xml"), QStringLiteral("QWidget"));
+
+    AppContext context;
+    context.paths = Paths::installed();
+    context.paths.settingsFile = dir.filePath(QStringLiteral("settings.ini"));
+    context.paths.tempDir = dir.filePath(QStringLiteral("tmp")) + QLatin1Char('/');
+    context.paths.wallpaper = dir.filePath(QStringLiteral("wallpaper.png"));
+    context.paths.autostartEntry = dir.filePath(QStringLiteral("korvel-desktopinfo.desktop"));
+    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo.desktop.autostart"),
+                context.paths.autostartEntry);
+    QDir().mkpath(context.paths.tempDir);
+    QSettings settings(context.paths.settingsFile, QSettings::IniFormat);
+    context.mainForm = &mainForm;
+    context.previewForm = &previewForm;
+    context.settings = &settings;
+
+    KorvelWindow window(context);
+    for (const char *name :
+         {"cbUsername", "cbHostname", "cbIPaddress", "cbNetmask", "cbGateway", "cbOver"})
+        window.findChild<QCheckBox *>(QString::fromLatin1(name))->setChecked(true);
+    const QString freeText = QStringLiteral("Кабинет 214\nтел. 2-14");
+    window.findChild<QTextEdit *>(QStringLiteral("textEdit"))->setPlainText(freeText);
+    window.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(2);
+    window.findChild<QRadioButton *>(QStringLiteral("radioButton_2"))->setChecked(true);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        qFatal("the main window was not shown");
+
+    const QImage source = makeSource();
+    const QString jpeg = dir.filePath(QStringLiteral("source.jpg"));
+    const QString png = dir.filePath(QStringLiteral("source.png"));
+    source.save(jpeg, "jpg", 90);
+    source.save(png, "png");
+    const QSize desktop = QApplication::desktop()->size();
+    const QString text =
+        QStringLiteral("Имя пользователя:   user\n\nИмя компьютера: host\n"
+                       "IP-адрес компьютера:  192.168.1.10\nМаска сети:  255.255.255.0\n"
+                       "Шлюз по-умолчанию:   192.168.1.1\n\n") +
+        freeText;
+
+    std::printf("desktop %dx%d, %d runs each, medians in ms\n", desktop.width(), desktop.height(),
+                runs);
+    for (const QString &file : {jpeg, png}) {
+        std::vector<double> ours;
+        std::vector<double> theirs;
+        std::vector<double> handler;
+        timePreview(window, file, context.paths.tempDir); // warm-up
+        for (int i = 0; i < runs; ++i) {
+            double inHandler = 0;
+            ours.push_back(timePreview(window, file, context.paths.tempDir, &inHandler));
+            handler.push_back(inHandler);
+            theirs.push_back(timeConvert(file, desktop, context.paths.font, text,
+                                         dir.filePath(QStringLiteral("convert.png"))));
+        }
+        const double a = median(ours);
+        const double b = median(theirs);
+        std::printf(
+            "%-4s 4000x3000 -> %dx%d: shown %7.1f (handler %7.1f)  convert %7.1f  ratio %.3f\n",
+            qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), a,
+            median(handler), b, a / b);
+        std::fflush(stdout);
+    }
+    return 0;
+}

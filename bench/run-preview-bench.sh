@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs the preview benchmark on virtual X displays of 1920x1080 and 3840x2160.
+# Usage: bench/run-preview-bench.sh <build dir> [runs]
+set -euo pipefail
+build=${1:?build directory}
+runs=${2:-7}
+display=:87
+for size in 1920x1080 3840x2160; do
+  Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp &
+  xvfb=$!
+  for _ in $(seq 50); do
+    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/bench/korvel_preview_bench" "$runs" || status=$?
+  kill "$xvfb"
+  wait "$xvfb" 2>/dev/null || true
+  [ "${status:-0}" -eq 0 ] || exit "$status"
+done

@@ -1,0 +1,106 @@
+#include "PreviewFlow.h"
+
+#include "app/AppContext.h"
+#include "app/Messages.h"
+#include "mainwindow/Ui_MainWindow.h"
+#include "preview/CollectSystemInfo.h"
+#include "preview/InfoText.h"
+#include "preview/PreviewImage.h"
+#include "preview/TemporaryImage.h"
+#include "preview/previewWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopWidget>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTextEdit>
+
+namespace korvel {
+
+namespace {
+
+void warn(QWidget *parent, const QString &text)
+{
+    QMessageBox::warning(parent, QString::fromUtf8(msg::ErrorTitle), text);
+}
+
+QString failureText(PreviewFailure failure, const PreviewJob &job)
+{
+    switch (failure) {
+    case PreviewFailure::ImageUnreadable:
+        return QString::fromUtf8(msg::PreviewImageUnreadable) + job.imagePath;
+    case PreviewFailure::ImageTooLarge:
+        return QString::fromUtf8(msg::PreviewImageTooLarge) + job.imagePath;
+    case PreviewFailure::FontUnusable:
+        return QString::fromUtf8(msg::PreviewFontUnusable) + job.fontPath;
+    case PreviewFailure::FontSizeRefused:
+    case PreviewFailure::None:
+        break;
+    }
+    return QString::fromUtf8(msg::PreviewFontSizeRefused) + QString::number(job.fontPixelSize);
+}
+
+TextPosition position(const Ui_MainWindow &ui)
+{
+    if (ui.radioButton->isChecked())
+        return TextPosition::Left;
+    if (ui.radioButton_2->isChecked())
+        return TextPosition::Center;
+    return TextPosition::Right;
+}
+
+} // namespace
+
+previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const AppContext &context)
+{
+    PreviewJob job;
+    job.imagePath = ui.lineBrowse->text();
+    if (job.imagePath.isEmpty()) {
+        warn(mainWindow, QString::fromUtf8(msg::NoImageChosen));
+        return nullptr;
+    }
+
+    SystemInfoRequest request;
+    request.username = ui.cbUsername->isChecked();
+    request.hostname = ui.cbHostname->isChecked();
+    request.ipAddress = ui.cbIPaddress->isChecked();
+    request.netmask = ui.cbNetmask->isChecked();
+    request.gateway = ui.cbGateway->isChecked();
+    const SystemInfo info = collectSystemInfo(request);
+    const QString freeText = ui.cbOver->isChecked() ? ui.textEdit->toPlainText() : QString();
+    job.text = composeInfoText(info, freeText);
+
+    job.colorIndex = ui.comboBox->currentIndex();
+    bool sizeRead = false;
+    job.fontPixelSize = ui.spinBox->text().toInt(&sizeRead, 10);
+    if (!sizeRead)
+        job.fontPixelSize = 0;
+    job.fontPath = context.paths.font;
+    const QDesktopWidget *desktop = QApplication::desktop();
+    job.desktop = QSize(desktop->width(), desktop->height());
+    job.position = position(ui);
+
+    const ComposedPreview composed = composePreviewImage(job);
+    if (composed.failure != PreviewFailure::None) {
+        warn(mainWindow, failureText(composed.failure, job));
+        return nullptr;
+    }
+    const std::optional<QString> file = writeTemporaryImage(composed.image, context.paths.tempDir);
+    if (!file) {
+        warn(mainWindow, QString::fromUtf8(msg::PreviewTempNotWritable) +
+                             QDir::toNativeSeparators(context.paths.tempDir));
+        return nullptr;
+    }
+
+    auto *window = new previewWindow(*context.previewForm, *file);
+    window->setWindowTitle(QString());
+    window->showFullScreen();
+    return window;
+}
+
+} // namespace korvel

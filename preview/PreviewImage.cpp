@@ -1,0 +1,141 @@
+#include "PreviewImage.h"
+
+#include <QGlyphRun>
+#include <QImageReader>
+#include <QPainter>
+#include <QRawFont>
+#include <QStringList>
+#include <QVector>
+#include <QtMath>
+
+namespace korvel {
+
+namespace {
+
+// Sizes beyond this the font engine is not asked for.
+constexpr int MaxFontPixelSize = 4096;
+
+ComposedPreview failed(PreviewFailure failure)
+{
+    ComposedPreview result;
+    result.failure = failure;
+    return result;
+}
+
+// Reads the image scaled to exactly `size`. Refuses images whose declared
+// size is too large before decoding.
+ComposedPreview loadScaled(const QString &path, const QSize &size)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead())
+        return failed(PreviewFailure::ImageUnreadable);
+    const QSize declared = reader.size();
+    if (!declared.isValid() || declared.isEmpty())
+        return failed(PreviewFailure::ImageUnreadable);
+    if (qint64(declared.width()) * declared.height() > MaxSourcePixels)
+        return failed(PreviewFailure::ImageTooLarge);
+    // JPEG decodes at a fraction of its size directly. A PNG decoder always
+    // makes the whole image first; reading it whole and scaling it once here
+    // is quicker than its own scaled read.
+    if (reader.format() != "png")
+        reader.setScaledSize(size);
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return failed(PreviewFailure::ImageUnreadable);
+    if (image.size() != size)
+        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // RGB32 draws and writes fastest; images with alpha keep it.
+    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                            : QImage::Format_RGB32);
+    ComposedPreview result;
+    result.image = image;
+    return result;
+}
+
+void drawLine(QPainter &painter, const QRawFont &font, const QString &line, const QPointF &baseline)
+{
+    const QVector<quint32> glyphs = font.glyphIndexesForString(line);
+    if (glyphs.isEmpty())
+        return;
+    const QVector<QPointF> advances =
+        font.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
+    QVector<QPointF> positions;
+    positions.reserve(glyphs.size());
+    QPointF pen;
+    for (const QPointF &advance : advances) {
+        positions.append(pen);
+        pen += advance;
+    }
+    QGlyphRun run;
+    run.setRawFont(font);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    painter.drawGlyphRun(baseline, run);
+}
+
+} // namespace
+
+QColor textColor(int colorIndex)
+{
+    switch (colorIndex) {
+    case 1:
+        return QColor(255, 255, 255);
+    case 2:
+        return QColor(0, 128, 0);
+    case 3:
+        return QColor(0, 0, 255);
+    case 4:
+        return QColor(255, 0, 0);
+    case 5:
+        return QColor(255, 255, 0);
+    default:
+        return QColor(0, 0, 0);
+    }
+}
+
+int textLeftEdge(TextPosition position, int width)
+{
+    switch (position) {
+    case TextPosition::Left:
+        return 100;
+    case TextPosition::Center:
+        return static_cast<int>(width * 2.0 / 5.0);
+    case TextPosition::Right:
+        break;
+    }
+    return static_cast<int>(width * 3.0 / 4.0);
+}
+
+ComposedPreview composePreviewImage(const PreviewJob &job)
+{
+    if (job.fontPixelSize <= 0 || job.fontPixelSize > MaxFontPixelSize)
+        return failed(PreviewFailure::FontSizeRefused);
+    const QRawFont font(job.fontPath, job.fontPixelSize);
+    if (!font.isValid())
+        return failed(PreviewFailure::FontUnusable);
+    const int ascent = qCeil(font.ascent());
+    if (ascent <= 0)
+        return failed(PreviewFailure::FontSizeRefused);
+
+    ComposedPreview result = loadScaled(job.imagePath, job.desktop);
+    if (result.failure != PreviewFailure::None)
+        return result;
+
+    QPainter painter(&result.image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(textColor(job.colorIndex));
+    const int x = textLeftEdge(job.position, job.desktop.width());
+    const int pitch = ascent + ExtraLineSpace;
+    const QStringList lines = job.text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const int top = TextTop + i * pitch;
+        if (top >= job.desktop.height())
+            break;
+        drawLine(painter, font, lines.at(i), QPointF(x, top + ascent));
+    }
+    painter.end();
+    return result;
+}
+
+} // namespace korvel

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace korvel {
+
+enum class TextPosition { Left, Center, Right };
+
+// What the preview image is made of.
+struct PreviewJob
+{
+    QString imagePath;
+    QString fontPath;
+    int fontPixelSize = 0;
+    int colorIndex = 0;
+    TextPosition position = TextPosition::Left;
+    QSize desktop;
+    QString text;
+};
+
+enum class PreviewFailure { None, ImageUnreadable, ImageTooLarge, FontUnusable, FontSizeRefused };
+
+struct ComposedPreview
+{
+    QImage image;
+    PreviewFailure failure = PreviewFailure::None;
+};
+
+// The largest source image accepted, in pixels, judged by its declared size
+// before anything is decoded.
+constexpr qint64 MaxSourcePixels = qint64(8192) * 8192;
+// The top of the text block.
+constexpr int TextTop = 50;
+// Space added to the ascent between two lines.
+constexpr int ExtraLineSpace = 4;
+
+// The text colour of a colour choice; choices outside the table draw black.
+QColor textColor(int colorIndex);
+// The left edge of every line for a desktop `width` pixels wide.
+int textLeftEdge(TextPosition position, int width);
+
+// Loads the image by its content at exactly the desktop size (each axis
+// stretched on its own, alpha kept) and draws the text on it: every line
+// left-aligned at the position's edge, the first line's ascender at TextTop,
+// one line every ascent (whole pixels) + ExtraLineSpace.
+ComposedPreview composePreviewImage(const PreviewJob &job);
+
+} // namespace korvel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QImage;
+
+namespace korvel {
+
+// The file name of a preview image: the time in seconds since the epoch in
+// the shortest decimal form that reads back to the same double, always with a
+// decimal point ("1700000000.0", "1700000000.25"), then ".png".
+QString temporaryImageName(double secondsSinceEpoch);
+
+// Writes `image` as PNG into a new file "<tempDir><time stamp>.png" and
+// returns its path. The file is created exclusively with mode 0600 and never
+// through a symbolic link; when the name is taken, a new time stamp is tried.
+// On failure nothing is left behind and nullopt is returned.
+std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir);
+
+// The same with the time taken from `clock` (seconds since the epoch).
+std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir,
+                                           const std::function<double()> &clock);
+
+} // namespace korvel

@@ -1,0 +1,28 @@
+#include "previewWindow.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPixmap>
+#include <QTimer>
+
+namespace korvel {
+
+previewWindow::previewWindow(const FormClass &form, const QString &imageFile)
+    : QWidget(nullptr), preview(form)
+{
+    preview.setupUi(this);
+    auto *image = new QLabel(this);
+    image->setPixmap(QPixmap(imageFile));
+    QTimer::singleShot(ShowMilliseconds, this, [this, imageFile] {
+        closeWindow(imageFile);
+        deleteLater();
+    });
+}
+
+void previewWindow::closeWindow(const QString &imageFile)
+{
+    close();
+    QFile::remove(imageFile);
+}
+
+} // namespace korvel

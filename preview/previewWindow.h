@@ -1,0 +1,31 @@
+#pragma once
+
+#include "preview/Ui_Form.h"
+
+#include <QString>
+#include <QWidget>
+
+namespace korvel {
+
+// Shows one preview image, one image pixel per screen pixel, and 3000 ms after
+// its construction closes itself, removes the image file and releases itself.
+// It has no parent: it stays alive until its own timer has fired, however
+// early the user closes it or a newer preview replaces it.
+class previewWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ShowMilliseconds = 3000;
+
+    // Loads the image once and arms the timer; does not show the window.
+    previewWindow(const FormClass &form, const QString &imageFile);
+
+    // Closes the window, then removes `imageFile`.
+    void closeWindow(const QString &imageFile);
+
+private:
+    Ui_Form preview;
+};
+
+} // namespace korvel
