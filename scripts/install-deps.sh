@@ -7,9 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qtbase5-dev qttools5-dev qttools5-dev-tools libxcb1-dev
   fonts-noto-core sed bash
-  xvfb xauth x11-utils x11-apps xdotool imagemagick
+  xvfb xauth x11-utils x11-apps x11-xkb-utils xdotool imagemagick
   desktop-file-utils util-linux iproute2 procps
-  debhelper dpkg-dev lintian fakeroot
+  debhelper dpkg-dev lintian fakeroot adduser
 )
 
 sudo_cmd=()
