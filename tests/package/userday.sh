@@ -160,6 +160,9 @@ done
 $(cat "$dir/settings.ini")"
 cmp -s "$image" "$dir/wallpaper.png" || fail "the wallpaper is not a copy of the image"
 expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+# Saving replaces the settings file with a new one, which the folder's setgid
+# bit keeps in the group.
+echo "settings file after saving: $(stat -c '%U:%G %a' "$dir/settings.ini")"
 [ "$(stat -c %G "$dir/settings.ini")" = korvel ] || fail "the settings file left the group"
 [ "$(stat -c %a "$dir/settings.ini")" = 664 ] || fail "the settings file is not 0664"
 [ "$(ls -A "$dir" | wc -l)" -eq 4 ] || fail "stray files in $dir: $(ls -A "$dir")"
