@@ -88,7 +88,7 @@ import -window "$main" "$out/main-window.png"
 
 keys shift+Tab shift+Tab shift+Tab space # pushButton: the preview
 preview=""
-for i in $(seq 50); do
+for _ in $(seq 50); do
   preview=$(visible_windows | grep -vx "$main" | head -n 1) || true
   [ -n "$preview" ] && break
   sleep 0.1

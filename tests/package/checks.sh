@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Small assertions shared by the package tests (sourced).
 
 fail() {

@@ -1,8 +1,10 @@
+# shellcheck shell=bash
 # Helpers for driving the installed program on a virtual screen (sourced; in
 # the sandbox, as root, after sandbox_start_xvfb). Needs checks.sh.
 
-SCREEN_W=1280
-SCREEN_H=800
+# The screen's size and the program, for the scripts that source this file.
+# shellcheck disable=SC2034
+SCREEN_W=1280 SCREEN_H=800
 APP=korvel-desktopinfo-gui
 
 # app_start UID GROUPS: starts the program as that user (GROUPS: a
@@ -22,8 +24,8 @@ app_start() {
 
 # app_end: waits for the program to end and checks its exit status.
 app_end() {
-  local status=0 i
-  for i in $(seq 50); do
+  local status=0
+  for _ in $(seq 50); do
     kill -0 "$APP_PID" 2>/dev/null || break
     sleep 0.1
   done

@@ -96,7 +96,7 @@ gid=$(getent group korvel | cut -d: -f3)
 # The tool's own package is not installed here: a disabled entry stands in.
 mkdir -p /etc/xdg/autostart
 cat <&"$entry" >/etc/xdg/autostart/korvel-desktopinfo.desktop
-mkdir -p -m 0755 /tmp/pictures
+mkdir -m 0755 /tmp/pictures
 convert -size 1024x640 gradient:'#1d4e89'-'#7fb7e0' "png24:$image"
 chmod 0644 "$image"
 sandbox_start_xvfb "${SCREEN_W}x${SCREEN_H}"
@@ -122,7 +122,7 @@ keys Tab space # pbExit
 app_end
 
 step "as a member of korvel: choose the image, set the options, save"
-app_start $user $gid
+app_start $user "$gid"
 main=$(wait_window "$title")
 keys space Tab Tab space Tab Tab space Tab space # Username, Hostname, Logo, Gateway
 keys Tab space Tab                                 # cbOver, into textEdit
@@ -151,7 +151,7 @@ Settings/Image=$dir/wallpaper.png
 Settings/Logo=true
 Settings/OriginalImage=$image
 Settings/Position=center"
-for i in $(seq 100); do
+for _ in $(seq 100); do
   [ "$(settings_lines)" = "$expected" ] && break
   sleep 0.1
 done
@@ -171,7 +171,7 @@ keys Tab space # pbExit
 app_end
 
 step "opened again, the form shows what was saved"
-app_start $user $gid
+app_start $user "$gid"
 main=$(wait_window "$title")
 shot 3-reopened
 # Saving the form as it was loaded must write the same file again.
@@ -181,7 +181,7 @@ save_with_yes
 wait_window '^Выполнено!$' >/dev/null
 keys Return
 back_to "$main"
-for i in $(seq 100); do
+for _ in $(seq 100); do
   [ "$(settings_lines)" = "$saved" ] && break
   sleep 0.1
 done
@@ -194,15 +194,15 @@ keys shift+Tab # pushButton
 t0=$(date +%s.%N)
 keys space
 preview=""
-for i in $(seq 50); do
+for _ in $(seq 50); do
   preview=$(visible_windows | grep -vx "$main" | head -n 1) || true
   [ -n "$preview" ] && break
   sleep 0.1
 done
 [ -n "$preview" ] || { shot 4-no-preview; fail "no preview window"; }
-file=$(ls /tmp | grep -E '^[0-9]+\.[0-9]+\.png$') || fail "no preview file in /tmp"
+file=$(find /tmp -maxdepth 1 -regextype posix-extended -regex '/tmp/[0-9]+\.[0-9]+\.png')
+[ -n "$file" ] || fail "no preview file in /tmp"
 [ "$(echo "$file" | wc -l)" -eq 1 ] || fail "more than one preview file: $file"
-file=/tmp/$file
 # The window asks to be shown full screen; with no window manager on this
 # screen, the test does what one would do with that request.
 xprop -id "$preview" _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN ||
@@ -219,7 +219,7 @@ green_left=$(convert /tmp/preview.png -crop "$((SCREEN_W * 2 / 5))x$SCREEN_H+0+0
   +opaque 'rgb(0,128,0)' -fill white -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
 green_all=$(convert /tmp/preview.png -fill black +opaque 'rgb(0,128,0)' -fill white \
   -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
-[ "$green_left" -eq 0 ] && [ "$green_all" -gt 100 ] ||
+{ [ "$green_left" -eq 0 ] && [ "$green_all" -gt 100 ]; } ||
   fail "the text is not drawn in green from the centre position ($green_left left, $green_all in all)"
 [ "$(compare -metric AE /tmp/screen.png /tmp/preview.png null: 2>&1)" = 0 ] ||
   fail "the screen does not show the preview image"
@@ -229,7 +229,7 @@ while visible_windows | grep -qx "$preview"; do
 done
 shown=$(since "$t0")
 awk -v s="$shown" 'BEGIN { exit !(s >= 2.9) }' || fail "the preview closed after only $shown s"
-for i in $(seq 20); do
+for _ in $(seq 20); do
   [ -e "$file" ] || break
   sleep 0.05
 done
