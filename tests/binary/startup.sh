@@ -13,50 +13,49 @@ here=$(dirname "$(realpath "$0")")
 source "$here/sandbox.sh"
 sandbox_enter "$@"
 
-build=$1
 case=$2
-forms=$here/../data/forms
-program=/usr/bin/korvel-desktopinfo-gui
 share=/usr/share/korvel/desktopinfo
+main_form=$share/korvelDesktopinfoGui.xml
 icon=/usr/share/icons/hicolor/256x256/apps/korvel-desktopinfo-gui
 errors=/tmp/program.stderr
-pid=
-wid=
 
 fail()
 {
     echo "FAIL ($case): $*" >&2
-    if [ -s "$errors" ]; then
-        echo "--- standard error of the program:" >&2
-        cat "$errors" >&2
-    fi
+    [ -s "$errors" ] && { echo "--- standard error of the program:" && cat "$errors"; } >&2
     exit 1
 }
 
 # Starts the program with the given arguments in a plain user's environment.
 start()
 {
-    local runtime=/tmp/runtime-root
-    mkdir -p -m 0700 "$runtime"
-    env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 DISPLAY="$DISPLAY" \
-        XDG_RUNTIME_DIR="$runtime" ${ASAN_OPTIONS:+ASAN_OPTIONS="$ASAN_OPTIONS"} \
-        ${LSAN_OPTIONS:+LSAN_OPTIONS="$LSAN_OPTIONS"} ${UBSAN_OPTIONS:+UBSAN_OPTIONS="$UBSAN_OPTIONS"} \
-        "$program" "$@" 2>"$errors" &
+    mkdir -p -m 0700 /tmp/runtime-root
+    env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 DISPLAY="$DISPLAY" XDG_RUNTIME_DIR=/tmp/runtime-root \
+        ${ASAN_OPTIONS:+ASAN_OPTIONS="$ASAN_OPTIONS"} ${LSAN_OPTIONS:+LSAN_OPTIONS="$LSAN_OPTIONS"} \
+        ${UBSAN_OPTIONS:+UBSAN_OPTIONS="$UBSAN_OPTIONS"} /usr/bin/korvel-desktopinfo-gui "$@" 2>"$errors" &
     pid=$!
 }
 
-# Waits for the program's visible top-level window and sets wid.
-wait_window()
+# Runs "$@" every 25 ms until it succeeds; fails after 10 s.
+poll()
 {
     local i
     for ((i = 0; i < 400; i++)); do
-        kill -0 "$pid" 2>/dev/null || fail "the program ended without showing a window"
-        wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
-        [ -n "$wid" ] && return 0
+        "$@" && return 0
         sleep 0.025
     done
-    fail "no window within 10 s"
+    return 1
 }
+
+# True once the program shows its visible top-level window, whose id goes to wid.
+window_shown()
+{
+    kill -0 "$pid" 2>/dev/null || fail "the program ended without showing a window"
+    wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
+    [ -n "$wid" ]
+}
+
+ended() { ! kill -0 "$pid" 2>/dev/null; }
 
 # Prints "x y width height" of the window wid.
 geometry()
@@ -73,68 +72,59 @@ icon_size()
     xprop -id "$wid" -len 16 -f _NET_WM_ICON 32c _NET_WM_ICON | sed -n 's/^_NET_WM_ICON(CARDINAL) = //p'
 }
 
-# Waits up to 10 s for the program to end and checks its exit status.
 expect_exit()
 {
-    local expected=$1 status i
-    for ((i = 0; i < 400; i++)); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.025
-    done
-    kill -0 "$pid" 2>/dev/null && fail "the program is still running after 10 s"
+    poll ended || fail "the program is still running after 10 s"
     wait "$pid"
-    status=$?
-    [ "$status" -eq "$expected" ] || fail "exit status $status, expected $expected"
-}
-
-expect_message()
-{
-    grep -qF -- "$1" "$errors" || fail "standard error does not mention \"$1\""
+    local status=$?
+    [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
 }
 
 expect_no_message()
 {
-    [ -s "$errors" ] && fail "unexpected output on standard error"
-    return 0
+    [ ! -s "$errors" ] || fail "unexpected output on standard error"
 }
 
-# The test form is 500x300 with pbExit, 100x30, at (390, 250) in the window.
-use_test_form()
+# Start-up fails with status 1 and standard error names each of the texts given.
+expect_failure()
 {
-    cp "$forms/centred.xml" "$share/korvelDesktopinfoGui.xml"
+    local text
+    start
+    expect_exit 1
+    for text; do
+        grep -qF -- "$text" "$errors" || fail "standard error does not mention \"$text\""
+    done
 }
 
-shows_test_form_centred()
+# Starts on the test form: 500x300 with pbExit, 100x30, at (390, 250) in the window.
+start_test_form()
 {
-    local exit_x=$((150 + 390 + 50)) exit_y=$((150 + 250 + 15))
+    cp "$here/../data/forms/centred.xml" "$main_form"
+    start "$@"
+    poll window_shown || fail "no window within 10 s"
+}
+
+# The test form's window is centred, and pbExit ends the program with status 0.
+exits_centred()
+{
     [ "$(geometry)" = "150 150 500 300" ] || fail "window at $(geometry), expected 150 150 500 300"
-    xdotool mousemove --sync "$exit_x" "$exit_y" click 1
+    xdotool mousemove --sync $((150 + 390 + 50)) $((150 + 250 + 15)) click 1
     expect_exit 0
     expect_no_message
-}
-
-case_centred_test_form()
-{
-    use_test_form
-    start
-    wait_window
-    shows_test_form_centred
 }
 
 case_centred_real_form()
 {
     local x y w h
     start
-    wait_window
+    poll window_shown || fail "no window within 10 s"
     read -r x y w h <<<"$(geometry)"
     ((w > 0 && w <= 800 && h > 0 && h <= 600)) || fail "window size ${w}x${h}"
-    [ "$x $y" = "$(((800 - w) / 2)) $(((600 - h) / 2))" ] ||
-        fail "window ${w}x${h} at ($x, $y) is not centred"
+    [ "$x $y" = "$(((800 - w) / 2)) $(((600 - h) / 2))" ] || fail "window ${w}x${h} at ($x, $y) is not centred"
     [ "$(icon_size)" = "256, 256" ] || fail "the window has no 256x256 icon: $(icon_size)"
     # Loading the OpenGL integration (Mesa) would more than double start-up time.
     grep -q 'xcbglintegrations' "/proc/$pid/maps" && fail "the OpenGL integration is loaded"
-    kill "$pid"
-    wait "$pid"
+    kill "$pid" && wait "$pid"
     expect_no_message
 }
 
@@ -142,61 +132,27 @@ case_without_icon_or_settings()
 {
     # The image reader would fall back to the themed copy with the .png suffix.
     rm -f "$icon" "$icon.png" "$share/settings.ini"
-    use_test_form
-    start
-    wait_window
+    start_test_form
     [ -z "$(icon_size)" ] || fail "the window has an icon of $(icon_size)"
     [ ! -e "$share/settings.ini" ] || fail "start-up created the settings file"
-    shows_test_form_centred
+    exits_centred
 }
 
-case_toolkit_arguments()
-{
-    use_test_form
-    start -style fusion --no-such-option extra.png
-    wait_window
-    shows_test_form_centred
-}
-
-case_missing_preview_form()
-{
-    rm "$share/preview.xml"
-    start
-    expect_exit 1
-    expect_message "$share/preview.xml"
-}
-
+case_toolkit_arguments() { start_test_form -style fusion --no-such-option extra.png && exits_centred; }
+case_missing_preview_form() { rm "$share/preview.xml" && expect_failure "$share/preview.xml"; }
 case_main_form_not_xml()
 {
-    head -c 400 "$here/../../forms/korvelDesktopinfoGui.xml" >"$share/korvelDesktopinfoGui.xml"
-    start
-    expect_exit 1
-    expect_message "$share/korvelDesktopinfoGui.xml"
-    expect_message "not well-formed"
+    head -c 400 "$here/../../forms/korvelDesktopinfoGui.xml" >"$main_form"
+    expect_failure "$main_form" "not well-formed"
 }
-
-case_main_form_lacks_widget()
-{
-    sed -i 's/name="pbExit"/name="pbQuit"/' "$share/korvelDesktopinfoGui.xml"
-    start
-    expect_exit 1
-    expect_message '"pbExit"'
-}
-
-case_no_display()
-{
-    DISPLAY=:9999
-    start
-    expect_exit 1
-    expect_message "could not connect to display"
-}
+case_main_form_lacks_widget() { sed -i 's/name="pbExit"/name="pbQuit"/' "$main_form" && expect_failure '"pbExit"'; }
+case_no_display() { DISPLAY=:9999 expect_failure "could not connect to display"; }
 
 declare -F "case_$case" >/dev/null || fail "no such case"
 sandbox_mount
-sandbox_install "$build"
+sandbox_install "$1"
 # The desktop-information tool's package installs its autostart entry, disabled.
-install -D -m 0644 "$here/../../data/korvel-desktopinfo.desktop.autostart" \
-    /etc/xdg/autostart/korvel-desktopinfo.desktop
+install -D -m 0644 "$here/../../data/korvel-desktopinfo.desktop.autostart" /etc/xdg/autostart/korvel-desktopinfo.desktop
 sandbox_start_xvfb 800x600
 "case_$case"
 echo "PASS ($case)"
