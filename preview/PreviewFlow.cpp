@@ -99,6 +99,9 @@ previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const A
 
     auto *window = new previewWindow(*context.previewForm, *file);
     window->setWindowTitle(QString());
+    // Where no window manager acts on the full-screen request, the window
+    // still covers the desktop instead of keeping the form's size.
+    window->setGeometry(QApplication::desktop()->geometry());
     window->showFullScreen();
     return window;
 }

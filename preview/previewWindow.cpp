@@ -12,7 +12,10 @@ previewWindow::previewWindow(const FormClass &form, const QString &imageFile)
 {
     preview.setupUi(this);
     auto *image = new QLabel(this);
-    image->setPixmap(QPixmap(imageFile));
+    const QPixmap pixmap(imageFile);
+    image->setPixmap(pixmap);
+    // One image pixel per screen pixel, whatever layout the form gives the window.
+    image->resize(pixmap.size());
     QTimer::singleShot(ShowMilliseconds, this, [this, imageFile] {
         closeWindow(imageFile);
         deleteLater();

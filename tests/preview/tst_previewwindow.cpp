@@ -50,10 +50,17 @@ private slots:
     void showsEachPreviewForThreeSecondsThenRemovesItsFile()
     {
         TestEnvironment env;
+        // A preview form with a layout of its own still shows the whole picture.
+        env.writeFile(QStringLiteral("share/preview.xml"),
+                      "<ui version=\"4.0\"><widget class=\"QWidget\" name=\"Form\">"
+                      "<layout class=\"QVBoxLayout\" name=\"l\"><item><spacer name=\"s\"/>"
+                      "</item></layout></widget></ui>");
         auto window = env.makeWindow();
         pressPreview(*window, Jpeg);
         const QPointer<previewWindow> first = livePreviews().value(0);
         QVERIFY(first && first->isVisible() && first->isFullScreen());
+        QCOMPARE(first->geometry(), QApplication::desktop()->geometry());
+        QCOMPARE(first->findChild<QLabel *>()->geometry(), first->rect());
         QCOMPARE(first->windowTitle(), QString());
         QCOMPARE(first->parentWidget(), nullptr);
         const QStringList files = tempFiles(env);
