@@ -94,8 +94,6 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 [ -n "$preview" ] || fail "no preview window"
-# No window manager runs here: do what one does with a full-screen request.
-xdotool windowmove --sync "$preview" 0 0 windowsize --sync "$preview" $SCREEN_W $SCREEN_H
 sleep 0.3
 import -window root "$out/preview.png"
 echo "Screenshots saved: main-window.png, preview.png"

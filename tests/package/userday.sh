@@ -203,13 +203,15 @@ done
 file=$(find /tmp -maxdepth 1 -regextype posix-extended -regex '/tmp/[0-9]+\.[0-9]+\.png')
 [ -n "$file" ] || fail "no preview file in /tmp"
 [ "$(echo "$file" | wc -l)" -eq 1 ] || fail "more than one preview file: $file"
-# The window asks to be shown full screen; with no window manager on this
-# screen, the test does what one would do with that request.
+# The window asks to be shown full screen and, with no window manager on this
+# screen, covers it by itself.
 xprop -id "$preview" _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN ||
   fail "the preview window does not ask for full screen"
 [ "$(identify -format '%m %wx%h' "$file")" = "PNG ${SCREEN_W}x${SCREEN_H}" ] ||
   fail "the preview file is not a PNG of the screen's size"
-xdotool windowmove --sync "$preview" 0 0 windowsize --sync "$preview" $SCREEN_W $SCREEN_H
+[ "$(xdotool getwindowgeometry "$preview" | tr -d ' ' | grep -E 'Position|Geometry' | tr '\n' ' ')" \
+  = "Position:0,0(screen:0) Geometry:${SCREEN_W}x${SCREEN_H} " ] ||
+  fail "the preview window does not cover the screen: $(xdotool getwindowgeometry "$preview")"
 sleep 0.3
 import -window root /tmp/screen.png
 cp "$file" /tmp/preview.png
