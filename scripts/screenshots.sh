@@ -87,12 +87,7 @@ sleep 0.5
 import -window "$main" "$out/main-window.png"
 
 keys shift+Tab shift+Tab shift+Tab space # pushButton: the preview
-preview=""
-for _ in $(seq 50); do
-  preview=$(visible_windows | grep -vx "$main" | head -n 1) || true
-  [ -n "$preview" ] && break
-  sleep 0.1
-done
+preview=$(wait_other_window "$main")
 [ -n "$preview" ] || fail "no preview window"
 sleep 0.3
 import -window root "$out/preview.png"

@@ -50,6 +50,17 @@ visible_windows() {
   xdotool search --onlyvisible --classname "$APP" 2>/dev/null || true
 }
 
+# wait_other_window ID: waits (5 s at most) for a visible window of the
+# program other than ID and prints its id; prints nothing when none comes.
+wait_other_window() {
+  local other
+  for _ in $(seq 50); do
+    other=$(visible_windows | grep -vx "$1" | head -n 1) || true
+    [ -n "$other" ] && { echo "$other"; return 0; }
+    sleep 0.1
+  done
+}
+
 # shot NAME: keeps a screenshot of the whole screen in the folder $SHOTS.
 shot() {
   [ -n "${SHOTS:-}" ] || return 0

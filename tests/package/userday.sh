@@ -193,12 +193,7 @@ step "the preview fills the screen for three seconds, then its file is gone"
 keys shift+Tab # pushButton
 t0=$(date +%s.%N)
 keys space
-preview=""
-for _ in $(seq 50); do
-  preview=$(visible_windows | grep -vx "$main" | head -n 1) || true
-  [ -n "$preview" ] && break
-  sleep 0.1
-done
+preview=$(wait_other_window "$main")
 [ -n "$preview" ] || { shot 4-no-preview; fail "no preview window"; }
 file=$(find /tmp -maxdepth 1 -regextype posix-extended -regex '/tmp/[0-9]+\.[0-9]+\.png')
 [ -n "$file" ] || fail "no preview file in /tmp"
