@@ -1,6 +1,7 @@
 #pragma once
 
-#include <unistd.h>
+#include <QByteArray>
+#include <QString>
 
 namespace korvel {
 
@@ -9,19 +10,36 @@ class FileDescriptor
 {
 public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
+    FileDescriptor(FileDescriptor &&other) noexcept : m_fd(other.m_fd), m_error(other.m_error)
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        other.m_fd = -1;
     }
+    ~FileDescriptor();
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(FileDescriptor &&) = delete;
+
+    // Opens `path` for reading without blocking, so that a FIFO or a device
+    // at the path can never hang the caller. On failure get() is negative and
+    // openError() tells why.
+    static FileDescriptor openForReading(const QString &path);
 
     int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
+    int openError() const { return m_error; }
+
+    struct Content
+    {
+        QByteArray bytes;
+        int error = 0;         // errno of a failed read
+        bool tooLarge = false; // more than the limit
+    };
+    // Reads to the end of the file, at most `limit` bytes; `expected` (the
+    // size the file reported) only saves reallocations.
+    Content readToEnd(qint64 limit, qint64 expected = 0) const;
 
 private:
     int m_fd;
+    int m_error = 0;
 };
 
 } // namespace korvel

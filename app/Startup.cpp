@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "AppContext.h"
+#include "Diagnostics.h"
 #include "FormClass.h"
 #include "Paths.h"
 #include "StartupError.h"
@@ -13,7 +14,6 @@
 #include <QSettings>
 #include <QTextCodec>
 
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
@@ -21,17 +21,11 @@ namespace korvel {
 
 namespace {
 
-void report(const QByteArray &text)
-{
-    std::fprintf(stderr, "korvel-desktopinfo-gui: %s\n", text.constData());
-    std::fflush(stderr);
-}
-
 // Until the event loop runs, a fatal toolkit error (no display, no platform
 // plugin) is a start-up failure like any other: status 1 instead of an abort.
 void startupMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    report(message.toLocal8Bit());
+    printDiagnostic(message);
     if (type == QtFatalMsg)
         std::_Exit(1);
 }
@@ -90,9 +84,9 @@ int runApplication(int &argc, char **argv, const Paths &paths)
         startupMessages.restore();
         return QApplication::exec();
     } catch (const StartupError &error) {
-        report(error.what());
+        printDiagnostic(QString::fromUtf8(error.what()));
     } catch (const std::exception &error) {
-        report(QByteArray("start-up failed: ") + error.what());
+        printDiagnostic(QStringLiteral("start-up failed: ") + QString::fromUtf8(error.what()));
     }
     return 1;
 }

@@ -4,15 +4,12 @@
 #include "app/Messages.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QStringList>
 #include <QTextCodec>
 
 #include <cerrno>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace korvel {
 
@@ -102,18 +99,12 @@ std::optional<bool> autostartEnabledIn(const QString &text)
 
 AutostartReading readAutostartEntry(const QString &path)
 {
-    const QByteArray native = QFile::encodeName(path);
-    int fd = -1;
-    do {
-        // Non-blocking, so that a FIFO planted at the path cannot hang the window.
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        const int error = errno;
+    const FileDescriptor file = FileDescriptor::openForReading(path);
+    if (file.get() < 0) {
+        const int error = file.openError();
         const AutostartReading::Outcome outcome = openFailure(error);
         return failure(outcome, outcome == AutostartReading::Outcome::ReadError ? error : 0);
     }
-    const FileDescriptor file(fd);
 
     struct stat status = {};
     if (::fstat(file.get(), &status) == 0) {
@@ -123,23 +114,14 @@ AutostartReading readAutostartEntry(const QString &path)
             return failure(AutostartReading::Outcome::NotRegularFile);
     }
 
-    QByteArray bytes;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got > 0) {
-            bytes.append(buffer, static_cast<int>(got));
-            if (bytes.size() > MaxEntrySize)
-                return failure(AutostartReading::Outcome::TooLarge);
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            const int error = errno;
-            return failure(error == EISDIR ? AutostartReading::Outcome::IsDirectory
-                                           : AutostartReading::Outcome::ReadError,
-                           error == EISDIR ? 0 : error);
-        }
-    }
+    const FileDescriptor::Content content = file.readToEnd(MaxEntrySize, status.st_size);
+    if (content.tooLarge)
+        return failure(AutostartReading::Outcome::TooLarge);
+    if (content.error == EISDIR)
+        return failure(AutostartReading::Outcome::IsDirectory);
+    if (content.error != 0)
+        return failure(AutostartReading::Outcome::ReadError, content.error);
+    const QByteArray &bytes = content.bytes;
 
     // A byte order mark is kept as a character, as it stands in the file.
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);

@@ -2,6 +2,7 @@
 
 #include "DisplaySettingsIo.h"
 #include "SettingsKeys.h"
+#include "app/Diagnostics.h"
 #include "mainwindow/Ui_MainWindow.h"
 
 #include <QCheckBox>
@@ -11,8 +12,6 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTextEdit>
-
-#include <cstdio>
 
 namespace korvel {
 
@@ -78,9 +77,8 @@ void loadSettingsIntoForm(QSettings &settings, const Ui_MainWindow &ui)
 {
     const StoredDisplaySettings stored = readDisplaySettings(settings);
     for (const QString &invalid : stored.invalidValues)
-        std::fprintf(stderr, "korvel-desktopinfo-gui: %s: %s; read as absent\n",
-                     qPrintable(settings.fileName()), qPrintable(invalid));
-    std::fflush(stderr);
+        printDiagnostic(settings.fileName() + QStringLiteral(": ") + invalid +
+                        QStringLiteral("; read as absent"));
     applyToForm(stored, ui);
 }
 

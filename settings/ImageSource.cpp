@@ -3,13 +3,10 @@
 #include "app/FileDescriptor.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace korvel {
 
@@ -39,11 +36,9 @@ ImageSource ImageSource::read(const QString &path)
     ImageSource source;
     source.m_path = path;
 
-    const QByteArray native = QFile::encodeName(path);
-    const FileDescriptor fd(
-        ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor fd = FileDescriptor::openForReading(path);
     if (fd.get() < 0) {
-        source.m_problem = openProblem(errno);
+        source.m_problem = openProblem(fd.openError());
         return source;
     }
     struct stat status = {};
@@ -65,33 +60,16 @@ ImageSource ImageSource::read(const QString &path)
     }
 
     // Read to the end, not just st_size bytes: the file may be growing.
-    QByteArray content(static_cast<int>(status.st_size) + 1, Qt::Uninitialized);
-    qint64 used = 0;
-    for (;;) {
-        if (used == content.size()) {
-            if (content.size() > MaxSize) {
-                source.m_problem = Problem::TooLarge;
-                return source;
-            }
-            content.resize(static_cast<int>(qMin<qint64>(MaxSize + 1, qint64(content.size()) * 2)));
-        }
-        const ssize_t got =
-            ::read(fd.get(), content.data() + used, static_cast<size_t>(content.size() - used));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            source.m_problem = errno == EACCES ? Problem::NotReadable : Problem::ReadFailed;
-            return source;
-        }
-        if (got == 0)
-            break;
-        used += got;
-    }
-    if (used > MaxSize) {
+    FileDescriptor::Content loaded = fd.readToEnd(MaxSize, status.st_size);
+    if (loaded.tooLarge) {
         source.m_problem = Problem::TooLarge;
         return source;
     }
-    content.truncate(static_cast<int>(used));
+    if (loaded.error != 0) {
+        source.m_problem = loaded.error == EACCES ? Problem::NotReadable : Problem::ReadFailed;
+        return source;
+    }
+    QByteArray &content = loaded.bytes;
 
     QBuffer buffer(&content);
     buffer.open(QIODevice::ReadOnly);

@@ -16,7 +16,7 @@ namespace korvel {
 class SettingsSnapshot
 {
 public:
-    // Takes every key of both groups; `settings` must be outside any group.
+    // Takes every key of the file; `settings` must be outside any group.
     static SettingsSnapshot take(const QSettings &settings);
     // Puts every key back as it was, removing those that were absent.
     void restore(QSettings &settings) const;
@@ -25,7 +25,6 @@ private:
     struct Entry
     {
         QString key;
-        bool present = false;
         QVariant value;
     };
     QVector<Entry> m_entries;

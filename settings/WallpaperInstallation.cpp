@@ -1,6 +1,7 @@
 #include "WallpaperInstallation.h"
 
 #include "ImageSource.h"
+#include "app/FileDescriptor.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,11 +42,9 @@ bool writeAll(int fd, const QByteArray &content)
 // undo the rename, so failures are ignored.
 void flushFolder(const QByteArray &folder)
 {
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const FileDescriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
 }
 
 } // namespace

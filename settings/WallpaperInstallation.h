@@ -30,8 +30,6 @@ public:
 
     // The errno value of the step that failed.
     int error() const { return m_error; }
-    const QString &target() const { return m_target; }
-    bool sourceIsTarget() const { return m_sourceIsTarget; }
 
 private:
     bool fail(int error);
