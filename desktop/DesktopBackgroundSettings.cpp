@@ -1,0 +1,10 @@
+#include "DesktopBackgroundSettings.h"
+
+namespace korvel {
+
+QStringList setDesktopBackgroundSettings(const QString &)
+{
+    return {};
+}
+
+} // namespace korvel

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QImage;
+
+namespace korvel {
+
+// Puts `image` on the root window of the X display `displayName` (empty: the
+// one DISPLAY names) as its background pixmap, and publishes the pixmap in the
+// root window's _XROOTPMAP_ID and ESETROOT_PMAP_ID properties. The pixmap
+// outlives this process; the one an earlier run published is freed. Returns
+// an empty string on success, otherwise what went wrong.
+QString setRootBackground(const QImage &image, const QByteArray &displayName = QByteArray());
+
+} // namespace korvel
