@@ -30,7 +30,7 @@ minimal=$build/bench/korvel_minimal_widget
 sandbox_mount
 sandbox_install "$build"
 # As the tool's package leaves it; without the entry start-up shows a message box.
-install -D -m 0644 "$here/../data/korvel-desktopinfo.desktop.autostart" \
+install -D -m 0644 "$here/../data/korvel-desktopinfo.desktop" \
     /etc/xdg/autostart/korvel-desktopinfo.desktop
 sandbox_start_xvfb 800x600
 mkdir -p -m 0700 /tmp/runtime-root

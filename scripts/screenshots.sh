@@ -3,7 +3,7 @@
 #
 # Makes the README's screenshots again (default OUTDIR: docs): the main window
 # with a filled-in form (main-window.png) and the full-screen preview
-# (preview.png). Builds the package, installs it in a private sandbox (see
+# (preview.png). Builds the packages, installs them in a private sandbox (see
 # tests/binary/sandbox.sh; the host's files are not changed) and runs the
 # program on a virtual screen with a made-up host name and network, so that
 # the pictures show nothing of this machine. Needs root.
@@ -20,25 +20,24 @@ source "$root/tests/package/desktop.sh"
 
 if [ "${KORVEL_SANDBOX_INSIDE:-}" != 1 ]; then
   out=$(realpath -m "${1:-$root/docs}")
-  echo "Building the package (log: $root/build/package.log)"
+  echo "Building the packages (log: $root/build/package.log)"
   mkdir -p "$root/build"
-  deb=$("$root/scripts/build-package.sh" "$root/build/package" 2>"$root/build/package.log" |
-    tail -n 1)
+  "$root/scripts/build-package.sh" "$root/build/package" >/dev/null 2>"$root/build/package.log"
   mkdir -p "$out"
-  sandbox_enter "$deb" "$out"
+  sandbox_enter "$root/build/package/korvel-desktopinfo-gui.deb" \
+    "$root/build/package/korvel-desktopinfo.deb" "$out"
 fi
 
-# The package and the output folder are opened before the mounts.
-exec {package}<"$1" {out}<"$2"
+# The packages and the output folder are opened before the mounts.
+exec {package}<"$1" {tool_package}<"$2" {out}<"$3"
 out=/proc/$$/fd/$out
 sandbox_mount /var
 
 dir=/usr/share/korvel/desktopinfo
 image=/usr/share/backgrounds/korvel/sea.png
 cat <&"$package" >/tmp/korvel-desktopinfo-gui.deb
-dpkg -i /tmp/korvel-desktopinfo-gui.deb >/dev/null
-install -D -m 0644 "$root/data/korvel-desktopinfo.desktop.autostart" \
-  /etc/xdg/autostart/korvel-desktopinfo.desktop
+cat <&"$tool_package" >/tmp/korvel-desktopinfo.deb
+dpkg -i /tmp/korvel-desktopinfo-gui.deb /tmp/korvel-desktopinfo.deb >/dev/null
 sed -i 's/^Hidden=true$/Hidden=false/' /etc/xdg/autostart/korvel-desktopinfo.desktop
 
 # A sky over the sea as the wallpaper, and settings that show most options.

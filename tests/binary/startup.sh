@@ -151,8 +151,6 @@ case_no_display() { DISPLAY=:9999 expect_failure "could not connect to display";
 declare -F "case_$case" >/dev/null || fail "no such case"
 sandbox_mount
 sandbox_install "$1"
-# The desktop-information tool's package installs its autostart entry, disabled.
-install -D -m 0644 "$here/../../data/korvel-desktopinfo.desktop.autostart" /etc/xdg/autostart/korvel-desktopinfo.desktop
 sandbox_start_xvfb 800x600
 "case_$case"
 echo "PASS ($case)"

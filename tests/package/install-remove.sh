@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs, upgrades, removes and purges the package and checks the group,
-# the owners and modes, and what each step leaves behind. All of it happens
-# in a private sandbox (tests/binary/sandbox.sh) with overlays over /usr, /etc
-# and /var; the host's files are never changed. Needs root.
+# Installs the window's and the tool's packages, purges the tool's, then
+# upgrades, removes and purges the window's, and checks the group, the owners
+# and modes, the settings file that postinst makes (also against links that
+# members of korvel plant), and what each step leaves behind. All of it
+# happens in a private sandbox (tests/binary/sandbox.sh) with overlays over
+# /usr, /etc and /var; the host's files are never changed. Needs root.
 #
-#   install-remove.sh DEB
+#   install-remove.sh GUI_DEB TOOL_DEB
 set -euo pipefail
 
 here=$(dirname "$(realpath "$0")")
@@ -14,13 +16,16 @@ source "$here/../binary/sandbox.sh"
 source "$here/checks.sh"
 sandbox_enter "$@"
 
-# The package is opened before the mounts, which may hide its folder.
-exec {package}<"$1"
+# The packages are opened before the mounts, which may hide their folder.
+exec {package}<"$1" {tool_package}<"$2"
 sandbox_mount /var
 pkg=korvel-desktopinfo-gui
+tool=korvel-desktopinfo
 deb=/tmp/$pkg.deb
 cat <&"$package" >"$deb"
+cat <&"$tool_package" >/tmp/$tool.deb
 dir=/usr/share/korvel/desktopinfo
+entry=/etc/xdg/autostart/$tool.desktop
 export DEBIAN_FRONTEND=noninteractive
 
 # As a member of korvel, but not root.
@@ -28,17 +33,19 @@ as_member() {
   setpriv --reuid=65534 --regid=65534 --groups="$(getent group korvel | cut -d: -f3)" "$@"
 }
 
-# Start from a machine without the package and the group, whatever the host has.
-if dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -qv 'not-installed'; then
-  dpkg --purge "$pkg" >/dev/null
-fi
+# Start from a machine without the packages and the group, whatever the host has.
+for p in $tool $pkg; do
+  if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -qv 'not-installed'; then
+    dpkg --purge "$p" >/dev/null
+  fi
+done
 if getent group korvel >/dev/null; then groupdel korvel; fi
 if dpkg-statoverride --list "$dir" >/dev/null; then dpkg-statoverride --remove "$dir"; fi
 
-step "install with apt-get: nothing else is needed"
-out=$(apt-get install -y -q "$deb" 2>&1) || { echo "$out"; fail "apt-get install failed"; }
-echo "$out" | grep -q '^0 upgraded, 1 newly installed, 0 to remove' ||
-  { echo "$out"; fail "apt-get wanted more than this package"; }
+step "install both with apt-get: nothing else is needed"
+out=$(apt-get install -y -q "$deb" /tmp/$tool.deb 2>&1) || { echo "$out"; fail "apt-get install failed"; }
+echo "$out" | grep -q '^0 upgraded, 2 newly installed, 0 to remove' ||
+  { echo "$out"; fail "apt-get wanted more than these packages"; }
 
 step "group, owners and modes"
 gid=$(getent group korvel | cut -d: -f3) || fail "no group korvel"
@@ -54,6 +61,19 @@ expect_stat /usr/share/icons/hicolor/256x256/apps/$pkg.png "root:root 644"
 expect_stat /usr/share/fonts/truetype/noto/NotoSansDisplay-Regular.ttf "root:root 644"
 desktop-file-validate /usr/share/applications/$pkg.desktop
 expect_absent /etc/xdg/autostart/$pkg.desktop
+expect_stat /usr/bin/$tool "root:root 755"
+expect_stat /usr/share/man/man1/$tool.1.gz "root:root 644"
+expect_stat "$entry" "root:root 644"
+desktop-file-validate "$entry"
+dpkg-query -W -f='${Conffiles}\n' $tool | grep -q "^ $entry " || fail "$entry is not a conffile"
+grep -qx 'Hidden=true' "$entry" || fail "$entry is not switched off"
+
+step "purge of the tool removes its entry; the window's package stays"
+dpkg --purge $tool >/dev/null
+expect_absent "$entry"
+expect_absent /usr/bin/$tool
+[ "$(dpkg-query -W -f='${Status}' $pkg)" = "install ok installed" ] || fail "$pkg is not installed"
+apt-get check -q >/dev/null || fail "$pkg lacks something without $tool"
 
 step "a member of korvel writes the settings and the wallpaper"
 as_member sh -c "printf '[Settings]\nColor=3\n' >'$dir/settings.ini'"
@@ -93,7 +113,35 @@ dpkg -i /tmp/next.deb >/dev/null
 expect_stat "$dir/settings.ini" "root:korvel 664"
 [ ! -s "$dir/settings.ini" ] || fail "a new settings file should be empty"
 
-step "purge removes the settings and the wallpaper"
+step "postinst replaces a link planted at the settings file, never following it"
+sentinel=/etc/korvel-sentinel
+printf 'root only\n' >"$sentinel"
+chmod 0600 "$sentinel"
+sentinel_state() { stat -c '%U:%G %a %s' "$sentinel" && sha256sum <"$sentinel"; }
+untouched=$(sentinel_state)
+postinst=/var/lib/dpkg/info/$pkg.postinst
+rm "$dir/settings.ini"
+as_member ln -s "$sentinel" "$dir/settings.ini"
+"$postinst" configure 99.0.0 >/dev/null
+[ "$(sentinel_state)" = "$untouched" ] || fail "postinst changed the link's target: $(sentinel_state)"
+[ ! -L "$dir/settings.ini" ] || fail "the planted link is still there"
+expect_stat "$dir/settings.ini" "root:korvel 664"
+
+step "... nor while a member keeps swapping a link in and out"
+# shellcheck disable=SC2016 # the inner sh expands them
+as_member timeout 2 sh -c 'while :; do rm -f "$1"; ln -s "$2" "$1"; done 2>/dev/null' \
+  _ "$dir/settings.ini" "$sentinel" &
+swapper=$! status=0
+while kill -0 $swapper 2>/dev/null; do
+  "$postinst" configure 99.0.0 >/dev/null 2>&1 || status=$?
+done
+wait $swapper || true
+[ "$(sentinel_state)" = "$untouched" ] || fail "postinst changed the link's target: $(sentinel_state)"
+[ "$status" -eq 0 ] || fail "postinst failed with status $status"
+[ "$(ls -A /usr/share/korvel)" = desktopinfo ] || fail "left in /usr/share/korvel: $(ls -A /usr/share/korvel)"
+
+step "purge removes the settings, the wallpaper and the leftovers of saves"
+as_member touch "$dir/.settings.ini.Ab12Cd" "$dir/.wallpaper.png.Ef34Gh"
 dpkg --purge $pkg >/dev/null
 expect_absent "$dir/settings.ini"
 expect_absent "$dir/wallpaper.png"

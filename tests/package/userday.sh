@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# A user's day with the installed package on a virtual screen: a user outside
-# the group korvel cannot save; as a member, the same user chooses an image
-# in the file chooser, sets the options and saves; the window opens again
-# with what was saved; the preview fills the screen for three seconds and
-# its file goes away; another user outside the group changes nothing.
+# A user's day with the installed packages on a virtual screen: root turns
+# the tool's autostart entry on; a user outside the group korvel cannot save;
+# as a member, the same user chooses an image in the file chooser, sets the
+# options and saves; the window opens again with what was saved; the preview
+# fills the screen for three seconds and its file goes away; another user
+# outside the group changes nothing.
 # All of it happens in a private sandbox (tests/binary/sandbox.sh) with
 # overlays over /usr, /etc and /var; the host's files are never changed.
 # Screenshots of the steps are kept in SHOTS_DIR when given. Needs root.
 #
-#   userday.sh DEB AUTOSTART_ENTRY [SHOTS_DIR]
+#   userday.sh GUI_DEB TOOL_DEB [SHOTS_DIR]
 set -euo pipefail
 
 here=$(dirname "$(realpath "$0")")
@@ -22,7 +23,7 @@ sandbox_enter "$@"
 
 # The inputs and the screenshot folder are opened before the mounts, which
 # may hide their folders.
-exec {package}<"$1" {entry}<"$2"
+exec {package}<"$1" {tool_package}<"$2"
 if [ -n "${3:-}" ]; then
   mkdir -p "$3"
   rm -f "$3"/*.png
@@ -32,6 +33,8 @@ fi
 sandbox_mount /var
 
 pkg=korvel-desktopinfo-gui
+tool=korvel-desktopinfo
+entry=/etc/xdg/autostart/$tool.desktop
 dir=/usr/share/korvel/desktopinfo
 user=65534  # the user of the day
 other=65533 # another user, never in the group
@@ -85,17 +88,17 @@ folder_state() {
   (cd "$dir" && stat -c '%n %U:%G %a %s %Y' -- * && sha256sum -- *)
 }
 
-step "install the package"
-if dpkg-query -W -f='${Status}' $pkg 2>/dev/null | grep -qv 'not-installed'; then
-  dpkg --purge $pkg >/dev/null
-fi
+step "install the packages"
+for p in $tool $pkg; do
+  if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -qv 'not-installed'; then
+    dpkg --purge "$p" >/dev/null
+  fi
+done
 if getent group korvel >/dev/null; then groupdel korvel; fi
 cat <&"$package" >/tmp/$pkg.deb
-dpkg -i /tmp/$pkg.deb >/dev/null
+cat <&"$tool_package" >/tmp/$tool.deb
+dpkg -i /tmp/$pkg.deb /tmp/$tool.deb >/dev/null
 gid=$(getent group korvel | cut -d: -f3)
-# The tool's own package is not installed here: a disabled entry stands in.
-mkdir -p /etc/xdg/autostart
-cat <&"$entry" >/etc/xdg/autostart/korvel-desktopinfo.desktop
 mkdir -m 0755 /tmp/pictures
 convert -size 1024x640 gradient:'#1d4e89'-'#7fb7e0' "png24:$image"
 chmod 0644 "$image"
@@ -104,6 +107,20 @@ sandbox_start_xvfb "${SCREEN_W}x${SCREEN_H}"
 # keyboard, so that typing them needs no changes of the key map on the way.
 setxkbmap -layout us,ru
 t_start=$SECONDS
+
+step "root turns the tool's autostart entry on"
+grep -qx 'Hidden=true' "$entry" || fail "the tool's entry is not installed switched off"
+app_start 0 ""
+main=$(wait_window "$title")
+keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab # cbUsername, to cbAutostart
+keys space
+wait_window '^Выполнено$' >/dev/null
+shot 0-autostart-on
+keys Return
+back_to "$main"
+grep -qx 'Hidden=false' "$entry" || fail "the entry holds: $(cat "$entry")"
+keys Tab Tab Tab space # pbExit
+app_end
 
 step "outside the group, saving is refused and nothing changes"
 before=$(folder_state)
