@@ -22,7 +22,7 @@ TestEnvironment::TestEnvironment()
     m_paths.wallpaper = path(QStringLiteral("share/wallpaper.png"));
     m_paths.icon = QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo-gui.png");
     m_paths.autostartEntry = path(QStringLiteral("autostart/korvel-desktopinfo.desktop"));
-    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo.desktop.autostart"),
+    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo.desktop"),
                 m_paths.autostartEntry);
     m_paths.tempDir = path(QStringLiteral("tmp")) + QLatin1Char('/');
 }
