@@ -1,12 +1,262 @@
 #include "RootWindowBackground.h"
 
 #include <QImage>
+#include <QVector>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
 
 namespace korvel {
 
-QString setRootBackground(const QImage &, const QByteArray &)
+namespace {
+
+struct FreeReply
 {
-    return QStringLiteral("not built yet");
+    void operator()(void *p) const { std::free(p); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
+
+struct Disconnect
+{
+    void operator()(xcb_connection_t *c) const { xcb_disconnect(c); }
+};
+using Connection = std::unique_ptr<xcb_connection_t, Disconnect>;
+
+QString describeError(const xcb_generic_error_t &error, const char *request)
+{
+    static const char *const names[] = {
+        "",          "BadRequest", "BadValue",    "BadWindow",   "BadPixmap", "BadAtom",
+        "BadCursor", "BadFont",    "BadMatch",    "BadDrawable", "BadAccess", "BadAlloc",
+        "BadColor",  "BadGC",      "BadIDChoice", "BadName",     "BadLength", "BadImplementation",
+    };
+    const int code = error.error_code;
+    const char *name = code < int(sizeof names / sizeof *names) ? names[code] : "";
+    return QStringLiteral("the X server refused %1: error %2 %3")
+        .arg(QLatin1String(request))
+        .arg(code)
+        .arg(QLatin1String(name))
+        .trimmed();
+}
+
+// Checked requests are sent first and checked together, so that all of them
+// cost one round trip.
+class Requests
+{
+public:
+    explicit Requests(xcb_connection_t *c) : m_c(c) {}
+    void add(xcb_void_cookie_t cookie, const char *what) { m_sent.append({cookie, what}); }
+    // Returns the first error; `ignored` is a request whose failure is harmless.
+    QString check(xcb_void_cookie_t ignored = {0})
+    {
+        QString first;
+        for (const Sent &s : std::as_const(m_sent)) {
+            Reply<xcb_generic_error_t> error(xcb_request_check(m_c, s.cookie));
+            if (error && s.cookie.sequence != ignored.sequence && first.isEmpty())
+                first = describeError(*error, s.what);
+        }
+        m_sent.clear();
+        return first;
+    }
+
+private:
+    struct Sent
+    {
+        xcb_void_cookie_t cookie;
+        const char *what;
+    };
+    xcb_connection_t *m_c;
+    QVector<Sent> m_sent;
+};
+
+const xcb_screen_t *screenOf(xcb_connection_t *c, int number)
+{
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; it.rem > 0 && i < number; ++i)
+        xcb_screen_next(&it);
+    return it.rem > 0 ? it.data : nullptr;
+}
+
+// Only the common layout is handled: depth 24 TrueColor in 32-bit pixels with
+// the bytes of QImage::Format_RGB32 (the host's byte order).
+QString unsupportedLayout(xcb_connection_t *c, const xcb_screen_t &screen)
+{
+    const xcb_setup_t *setup = xcb_get_setup(c);
+    const QString what = QStringLiteral("this X screen's pixel layout is not supported (%1)");
+    if (screen.root_depth != 24)
+        return what.arg(QStringLiteral("depth %1, not 24").arg(screen.root_depth));
+    const int hostOrder =
+        Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? XCB_IMAGE_ORDER_LSB_FIRST : XCB_IMAGE_ORDER_MSB_FIRST;
+    if (setup->image_byte_order != hostOrder)
+        return what.arg(QStringLiteral("image byte order differs from this computer's"));
+
+    bool format32 = false;
+    const xcb_format_t *formats = xcb_setup_pixmap_formats(setup);
+    for (int i = 0; i < xcb_setup_pixmap_formats_length(setup); ++i) {
+        if (formats[i].depth == 24)
+            format32 = formats[i].bits_per_pixel == 32 && formats[i].scanline_pad == 32;
+    }
+    if (!format32)
+        return what.arg(QStringLiteral("depth 24 is not stored in 32-bit pixels"));
+
+    for (auto d = xcb_screen_allowed_depths_iterator(&screen); d.rem > 0; xcb_depth_next(&d)) {
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v)) {
+            const xcb_visualtype_t &visual = *v.data;
+            if (visual.visual_id != screen.root_visual)
+                continue;
+            if (visual._class == XCB_VISUAL_CLASS_TRUE_COLOR && visual.red_mask == 0xff0000 &&
+                visual.green_mask == 0xff00 && visual.blue_mask == 0xff)
+                return {};
+            return what.arg(QStringLiteral("the root visual is not 8-bit RGB TrueColor"));
+        }
+    }
+    return what.arg(QStringLiteral("the root visual is not listed"));
+}
+
+// The picture as X wants it: opaque pixels, anything translucent drawn over black.
+QImage opaqueRgb32(const QImage &image)
+{
+    if (!image.hasAlphaChannel()) {
+        QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        // A QImage over foreign memory may have padded rows; the upload needs packed ones.
+        return rgb.bytesPerLine() == rgb.width() * 4 ? rgb : rgb.copy();
+    }
+    const QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage rgb(image.size(), QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *from = reinterpret_cast<const QRgb *>(premultiplied.constScanLine(y));
+        auto *to = reinterpret_cast<QRgb *>(rgb.scanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            to[x] = from[x] | 0xff000000u;
+    }
+    return rgb;
+}
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name)
+{
+    const auto cookie = xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name);
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookie, nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+xcb_pixmap_t pixmapProperty(xcb_connection_t *c, xcb_window_t root, xcb_atom_t property)
+{
+    const auto cookie = xcb_get_property(c, 0, root, property, XCB_ATOM_PIXMAP, 0, 1);
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
+    if (!reply || reply->type != XCB_ATOM_PIXMAP || reply->format != 32 ||
+        xcb_get_property_value_length(reply.get()) != 4)
+        return XCB_NONE;
+    return *static_cast<const xcb_pixmap_t *>(xcb_get_property_value(reply.get()));
+}
+
+} // namespace
+
+QString setRootBackground(const QImage &image, const QByteArray &displayName)
+{
+    if (image.isNull())
+        return QStringLiteral("the picture for the desktop is empty");
+    // Request coordinates are 16-bit signed.
+    if (image.width() > 32767 || image.height() > 32767)
+        return QStringLiteral("the picture for the desktop is too large (%1x%2)")
+            .arg(image.width())
+            .arg(image.height());
+
+    int screenNumber = 0;
+    Connection conn(
+        xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber));
+    xcb_connection_t *c = conn.get();
+    if (const int failure = xcb_connection_has_error(c)) {
+        const QByteArray name = displayName.isEmpty() ? qgetenv("DISPLAY") : displayName;
+        const QString reason =
+            failure == XCB_CONN_CLOSED_PARSE_ERR        ? QStringLiteral(": not a display name")
+            : failure == XCB_CONN_CLOSED_INVALID_SCREEN ? QStringLiteral(": it has no such screen")
+                                                        : QString();
+        return QStringLiteral("cannot connect to the X display %1%2")
+            .arg(name.isEmpty() ? QStringLiteral("(DISPLAY is not set)")
+                                : QString::fromLocal8Bit(name),
+                 reason);
+    }
+    const xcb_screen_t *screen = screenOf(c, screenNumber);
+    if (!screen)
+        return QStringLiteral("the X display has no screen %1").arg(screenNumber);
+    const QString unsupported = unsupportedLayout(c, *screen);
+    if (!unsupported.isEmpty())
+        return unsupported;
+    const xcb_window_t root = screen->root;
+
+    const QImage rgb = opaqueRgb32(image);
+    const int width = rgb.width();
+    const int height = rgb.height();
+    const uint32_t rowBytes = uint32_t(width) * 4;
+    // The request length counts 4-byte units; leave room for PutImage's header,
+    // which is longer by one unit with BIG-REQUESTS.
+    const uint64_t maxBytes = uint64_t(xcb_get_maximum_request_length(c)) * 4;
+    if (maxBytes < rowBytes + 32)
+        return QStringLiteral("the X server accepts too short requests for a picture %1 wide")
+            .arg(width);
+    const int rowsPerStrip = int(std::min<uint64_t>((maxBytes - 32) / rowBytes, uint64_t(height)));
+
+    Requests requests(c);
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    requests.add(xcb_create_pixmap_checked(c, screen->root_depth, pixmap, root, uint16_t(width),
+                                           uint16_t(height)),
+                 "to create the pixmap");
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    requests.add(xcb_create_gc_checked(c, gc, pixmap, 0, nullptr), "to create a GC");
+    for (int y = 0; y < height; y += rowsPerStrip) {
+        const int rows = std::min(rowsPerStrip, height - y);
+        requests.add(xcb_put_image_checked(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc,
+                                           uint16_t(width), uint16_t(rows), 0, int16_t(y), 0,
+                                           screen->root_depth, rowBytes * uint32_t(rows),
+                                           rgb.constScanLine(y)),
+                     "the picture's pixels");
+    }
+    requests.add(xcb_free_gc_checked(c, gc), "to free the GC");
+    QString error = requests.check();
+    if (xcb_connection_has_error(c))
+        return QStringLiteral("the connection to the X display broke while sending the picture");
+    if (!error.isEmpty())
+        return error; // The connection's end frees whatever was made.
+
+    // From here on the pixmap belongs to the root window and must outlive us.
+    xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
+
+    const xcb_atom_t esetroot = atom(c, "ESETROOT_PMAP_ID");
+    const xcb_atom_t xrootpmap = atom(c, "_XROOTPMAP_ID");
+    if (esetroot == XCB_ATOM_NONE || xrootpmap == XCB_ATOM_NONE) {
+        xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_DESTROY_ALL);
+        return QStringLiteral("cannot look up the root window's pixmap properties");
+    }
+
+    // Another setter must not change the properties between reading and writing.
+    xcb_grab_server(c);
+    const xcb_pixmap_t published = pixmapProperty(c, root, esetroot);
+    xcb_void_cookie_t kill = {0};
+    // When both properties name the same pixmap, an earlier setter left it
+    // retained for us to free; freeing it frees the rest of that client too.
+    // A pixmap of our own client's range can only be a stale id.
+    const xcb_setup_t *setup = xcb_get_setup(c);
+    const bool ours = (published & ~setup->resource_id_mask) == setup->resource_id_base;
+    if (published != XCB_NONE && !ours && published == pixmapProperty(c, root, xrootpmap)) {
+        kill = xcb_kill_client_checked(c, published);
+        requests.add(kill, "to free the earlier desktop picture");
+    }
+    requests.add(xcb_change_window_attributes_checked(c, root, XCB_CW_BACK_PIXMAP, &pixmap),
+                 "the root window's background");
+    for (xcb_atom_t property : {xrootpmap, esetroot})
+        requests.add(xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root, property,
+                                                 XCB_ATOM_PIXMAP, 32, 1, &pixmap),
+                     "to publish the desktop picture");
+    requests.add(xcb_clear_area_checked(c, 0, root, 0, 0, 0, 0), "to repaint the root window");
+    xcb_ungrab_server(c);
+    // The old pixmap may already be gone (its client was killed otherwise).
+    error = requests.check(kill);
+    xcb_flush(c);
+    if (xcb_connection_has_error(c))
+        return QStringLiteral("the connection to the X display broke while setting the picture");
+    return error;
 }
 
 } // namespace korvel
