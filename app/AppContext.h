@@ -2,11 +2,10 @@
 
 #include "Paths.h"
 
-class QSettings;
-
 namespace korvel {
 
 class FormClass;
+class SettingsFile;
 
 // The program-wide objects made at start-up, handed to the main window.
 struct AppContext
@@ -14,7 +13,7 @@ struct AppContext
     Paths paths;
     const FormClass *mainForm = nullptr;
     const FormClass *previewForm = nullptr;
-    QSettings *settings = nullptr;
+    const SettingsFile *settings = nullptr;
 };
 
 } // namespace korvel

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 namespace korvel {
 
 // Owns an open file descriptor and closes it on every way out of a scope.
@@ -19,10 +21,13 @@ public:
     FileDescriptor &operator=(const FileDescriptor &) = delete;
     FileDescriptor &operator=(FileDescriptor &&) = delete;
 
+    enum class Links { Follow, Refuse };
+
     // Opens `path` for reading without blocking, so that a FIFO or a device
-    // at the path can never hang the caller. On failure get() is negative and
-    // openError() tells why.
-    static FileDescriptor openForReading(const QString &path);
+    // at the path can never hang the caller. With Links::Refuse a symbolic
+    // link at the path is not followed and fails with ELOOP. On failure get()
+    // is negative and openError() tells why.
+    static FileDescriptor openForReading(const QString &path, Links links = Links::Follow);
 
     int get() const { return m_fd; }
     int openError() const { return m_error; }
@@ -36,6 +41,29 @@ public:
     // Reads to the end of the file, at most `limit` bytes; `expected` (the
     // size the file reported) only saves reallocations.
     Content readToEnd(qint64 limit, qint64 expected = 0) const;
+
+    // A whole regular file, read without blocking.
+    struct WholeFile
+    {
+        enum class Problem {
+            None,
+            Missing,
+            NotReadable,
+            Directory,
+            NotRegularFile, // a FIFO, a device, a socket, or a link where links are refused
+            TooLarge,
+            ReadFailed,
+        };
+        Problem problem = Problem::None;
+        int error = 0; // errno where the system gave one
+        QByteArray bytes;
+        uid_t owner = 0;
+        mode_t mode = 0; // permission bits
+    };
+    // Reads the file at `path` when it is a regular file of at most `limit`
+    // bytes; anything else is refused before a byte is read.
+    static WholeFile readRegularFile(const QString &path, qint64 limit,
+                                     Links links = Links::Follow);
 
 private:
     int m_fd;

@@ -1,15 +1,19 @@
 #include "FormClass.h"
 
+#include "FileDescriptor.h"
 #include "StartupError.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QFile>
+#include <QMainWindow>
 #include <QUiLoader>
 #include <QWidget>
 #include <QXmlStreamReader>
 
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvel {
 
@@ -101,17 +105,36 @@ FormClass::FormClass(QString path, QString baseClass, QByteArray description)
 
 FormClass FormClass::fromFile(const QString &path, const QString &baseClass)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw StartupError(
-            QStringLiteral("cannot read the form file %1: %2").arg(path, file.errorString()));
-    const QByteArray description = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw StartupError(
-            QStringLiteral("cannot read the form file %1: %2").arg(path, file.errorString()));
+    const FileDescriptor::WholeFile file = FileDescriptor::readRegularFile(path, MaxSize);
+    const auto refuse = [&path](const QString &reason) {
+        return StartupError(QStringLiteral("cannot use the form file %1: %2").arg(path, reason));
+    };
+    using Problem = FileDescriptor::WholeFile::Problem;
+    switch (file.problem) {
+    case Problem::None:
+        break;
+    case Problem::Directory:
+        throw refuse(QStringLiteral("it is a directory"));
+    case Problem::NotRegularFile:
+        throw refuse(QStringLiteral("it is not a regular file"));
+    case Problem::TooLarge:
+        throw refuse(QStringLiteral("it is larger than %1 bytes").arg(MaxSize));
+    case Problem::Missing:
+    case Problem::NotReadable:
+    case Problem::ReadFailed:
+        throw refuse(qt_error_string(file.error));
+    }
+    // A form can connect the window's signals to its slots: only a file that
+    // nobody but root or this user could have written is trusted with that.
+    if (file.owner != 0 && file.owner != ::geteuid())
+        throw refuse(QStringLiteral("it belongs to user id %1, neither to root nor to this user")
+                         .arg(file.owner));
+    if ((file.mode & (S_IWGRP | S_IWOTH)) != 0)
+        throw refuse(
+            QStringLiteral("others may write it (mode %1)").arg(file.mode, 4, 8, QChar('0')));
 
     QString error;
-    const QString rootClass = topLevelClass(description, &error);
+    const QString rootClass = topLevelClass(file.bytes, &error);
     if (rootClass.isNull())
         throw StartupError(
             QStringLiteral("%1 is not a valid form description: %2").arg(path, error));
@@ -119,7 +142,17 @@ FormClass FormClass::fromFile(const QString &path, const QString &baseClass)
         throw StartupError(
             QStringLiteral("%1 describes a top-level widget of class %2; %3 is required")
                 .arg(path, rootClass, baseClass));
-    return FormClass(path, baseClass, description);
+    return FormClass(path, baseClass, file.bytes);
+}
+
+void FormClass::verify() const
+{
+    std::unique_ptr<QWidget> trial;
+    if (m_baseClass == QLatin1String("QMainWindow"))
+        trial = std::make_unique<QMainWindow>();
+    else
+        trial = std::make_unique<QWidget>();
+    setupUi(trial.get());
 }
 
 void FormClass::setupUi(QWidget *target) const

@@ -14,9 +14,18 @@ namespace korvel {
 class FormClass
 {
 public:
+    static constexpr qint64 MaxSize = 4 * 1024 * 1024;
+
     // Reads the file and checks that it is a form description whose top-level
-    // widget is of class `baseClass`. Throws StartupError otherwise.
+    // widget is of class `baseClass`. The file must be a regular file that
+    // belongs to root or to the user running the program and that nobody else
+    // may write. Throws StartupError otherwise.
     static FormClass fromFile(const QString &path, const QString &baseClass);
+
+    // Builds the form once into a widget of its own that is thrown away, so
+    // that a form the builder refuses is found before it is needed. Needs the
+    // application object. Throws StartupError.
+    void verify() const;
 
     // Builds the form into `target`, which must be of the form's top-level
     // class (or derived from it). Throws StartupError when the form cannot be built.

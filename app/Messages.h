@@ -28,6 +28,9 @@ inline constexpr char ImageNotRegularFile[] =
 inline constexpr char ImageTooLarge[] = "Файл больше %1 МиБ."; // %1: the limit
 inline constexpr char ImageReadFailed[] = "Не удалось прочитать файл.";
 inline constexpr char ImageNotAnImage[] = "Файл не является изображением.";
+// %1: the largest number of pixels, %2: the side of a square of that size
+inline constexpr char ImageTooManyPixels[] =
+    "Изображение слишком большое: допустимо не более %1 точек (%2 × %2).";
 // %1: the settings file
 inline constexpr char SettingsWriteFailed[] =
     "Не удалось записать настройки в файл:\n%1\nПараметры не сохранены, изображение не изменено.";
@@ -55,6 +58,10 @@ inline constexpr char PreviewImageTooLarge[] = "Изображение слиш�
 inline constexpr char PreviewFontUnusable[] = "Не удалось загрузить шрифт:\n";
 inline constexpr char PreviewFontSizeRefused[] = "Недопустимый размер шрифта: ";
 inline constexpr char PreviewTempNotWritable[] = "Не удалось записать временный файл в ";
+inline constexpr char PreviewWindowFailed[] = "Не удалось открыть окно предпросмотра:\n";
+
+// Any action that failed in a way none of the texts above describes.
+inline constexpr char UnexpectedFailure[] = "Действие не выполнено:\n";
 
 // Autostart
 inline constexpr char AutostartErrorTitle[] = "Ошибка";

@@ -7,12 +7,11 @@
 #include "StartupError.h"
 #include "WindowPlacement.h"
 #include "mainwindow/KorvelWindow.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
 #include <QIcon>
-#include <QSettings>
-#include <QTextCodec>
 
 #include <cstdlib>
 #include <exception>
@@ -60,8 +59,7 @@ int runApplication(int &argc, char **argv, const Paths &paths)
         const FormClass previewForm =
             FormClass::fromFile(paths.previewForm, QStringLiteral("QWidget"));
 
-        QSettings settings(paths.settingsFile, QSettings::IniFormat);
-        settings.setIniCodec(QTextCodec::codecForName("UTF-8"));
+        const SettingsFile settings(paths.settingsFile);
 
         // The windows are painted by the raster engine alone. Without this the
         // first window shown on X11 loads the OpenGL integration (Mesa and its
@@ -69,6 +67,8 @@ int runApplication(int &argc, char **argv, const Paths &paths)
         QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
         QApplication app(argc, argv);
         QApplication::setWindowIcon(QIcon(paths.icon));
+        // The preview form is used only later, in the middle of a session.
+        previewForm.verify();
         const QDesktopWidget *desktop = QApplication::desktop();
 
         AppContext context;

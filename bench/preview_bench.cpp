@@ -9,6 +9,7 @@
 #include "app/Paths.h"
 #include "mainwindow/KorvelWindow.h"
 #include "preview/previewWindow.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,7 +23,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRawFont>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtMath>
@@ -145,7 +145,7 @@ int main(int argc, char **argv)
     QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo.desktop.autostart"),
                 context.paths.autostartEntry);
     QDir().mkpath(context.paths.tempDir);
-    QSettings settings(context.paths.settingsFile, QSettings::IniFormat);
+    const SettingsFile settings(context.paths.settingsFile);
     context.mainForm = &mainForm;
     context.previewForm = &previewForm;
     context.settings = &settings;

@@ -10,9 +10,12 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextEdit>
+
+#include <exception>
 
 namespace korvel {
 
@@ -34,6 +37,23 @@ KorvelWindow::KorvelWindow(const AppContext &context, QWidget *parent)
 
 KorvelWindow::~KorvelWindow() = default;
 
+namespace {
+
+// No exception may leave a slot into the event loop: it would end the program
+// in the middle of the user's work.
+template <typename Action> void guarded(QWidget *window, Action action)
+{
+    try {
+        action();
+    } catch (const std::exception &error) {
+        QMessageBox::warning(window, QString::fromUtf8(msg::ErrorTitle),
+                             QString::fromUtf8(msg::UnexpectedFailure) +
+                                 QString::fromUtf8(error.what()));
+    }
+}
+
+} // namespace
+
 void KorvelWindow::stateOver()
 {
     ui.textEdit->setEnabled(ui.cbOver->checkState() != Qt::Unchecked);
@@ -41,9 +61,11 @@ void KorvelWindow::stateOver()
 
 void KorvelWindow::selectImage()
 {
-    ui.lineBrowse->setText(
-        QFileDialog::getOpenFileName(this, QString::fromUtf8(msg::ChooseImageCaption), QString(),
-                                     QString::fromUtf8(msg::ChooseImageFilter)));
+    guarded(this, [this] {
+        ui.lineBrowse->setText(
+            QFileDialog::getOpenFileName(this, QString::fromUtf8(msg::ChooseImageCaption),
+                                         QString(), QString::fromUtf8(msg::ChooseImageFilter)));
+    });
 }
 
 void KorvelWindow::loadSettings()
@@ -54,18 +76,20 @@ void KorvelWindow::loadSettings()
 
 void KorvelWindow::saveSettings()
 {
-    saveSettingsFromForm(this, ui, *m_context.settings, m_context.paths);
+    guarded(this, [this] { saveSettingsFromForm(this, ui, *m_context.settings, m_context.paths); });
 }
 
 void KorvelWindow::preview()
 {
-    if (previewWindow *shown = showPreview(this, ui, m_context))
-        newWindow = shown;
+    guarded(this, [this] {
+        if (previewWindow *shown = showPreview(this, ui, m_context))
+            newWindow = shown;
+    });
 }
 
 void KorvelWindow::changeAutostart()
 {
-    switchAutostart(ui.cbAutostart, this, m_context.paths);
+    guarded(this, [this] { switchAutostart(ui.cbAutostart, this, m_context.paths); });
 }
 
 } // namespace korvel

@@ -14,11 +14,14 @@
 #include <QComboBox>
 #include <QDesktopWidget>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTextEdit>
+
+#include <exception>
 
 namespace korvel {
 
@@ -97,7 +100,15 @@ previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const A
         return nullptr;
     }
 
-    auto *window = new previewWindow(*context.previewForm, *file);
+    previewWindow *window = nullptr;
+    try {
+        window = new previewWindow(*context.previewForm, *file);
+    } catch (const std::exception &error) {
+        QFile::remove(*file);
+        warn(mainWindow,
+             QString::fromUtf8(msg::PreviewWindowFailed) + QString::fromUtf8(error.what()));
+        return nullptr;
+    }
     window->setWindowTitle(QString());
     // Where no window manager acts on the full-screen request, the window
     // still covers the desktop instead of keeping the form's size.

@@ -1,5 +1,8 @@
 #include "PreviewImage.h"
 
+#include "settings/ImageSource.h"
+
+#include <QBuffer>
 #include <QGlyphRun>
 #include <QImageReader>
 #include <QPainter>
@@ -22,19 +25,25 @@ ComposedPreview failed(PreviewFailure failure)
     return result;
 }
 
-// Reads the image scaled to exactly `size`. Refuses images whose declared
-// size is too large before decoding.
-ComposedPreview loadScaled(const QString &path, const QSize &size)
+// Reads the image scaled to exactly `size`. Refuses files that are not
+// regular, and images whose declared size is too large before decoding.
+ComposedPreview loadScaled(const PreviewJob &job)
 {
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    if (!reader.canRead())
-        return failed(PreviewFailure::ImageUnreadable);
-    const QSize declared = reader.size();
-    if (!declared.isValid() || declared.isEmpty())
-        return failed(PreviewFailure::ImageUnreadable);
-    if (qint64(declared.width()) * declared.height() > MaxSourcePixels)
+    const ImageSource source = ImageSource::read(job.imagePath, job.imageLinks);
+    switch (source.problem()) {
+    case ImageSource::Problem::None:
+        break;
+    case ImageSource::Problem::TooLarge:
+    case ImageSource::Problem::TooManyPixels:
         return failed(PreviewFailure::ImageTooLarge);
+    default:
+        return failed(PreviewFailure::ImageUnreadable);
+    }
+    QBuffer buffer;
+    buffer.setData(source.content());
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize &size = job.desktop;
     // JPEG decodes at a fraction of its size directly. A PNG decoder always
     // makes the whole image first; reading it whole and scaling it once here
     // is quicker than its own scaled read.
@@ -118,7 +127,7 @@ ComposedPreview composePreviewImage(const PreviewJob &job)
     if (ascent <= 0)
         return failed(PreviewFailure::FontSizeRefused);
 
-    ComposedPreview result = loadScaled(job.imagePath, job.desktop);
+    ComposedPreview result = loadScaled(job);
     if (result.failure != PreviewFailure::None)
         return result;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FileDescriptor.h"
+
 #include <QColor>
 #include <QImage>
 #include <QSize>
@@ -13,6 +15,8 @@ enum class TextPosition { Left, Center, Right };
 struct PreviewJob
 {
     QString imagePath;
+    // Whether a symbolic link at imagePath is followed.
+    FileDescriptor::Links imageLinks = FileDescriptor::Links::Follow;
     QString fontPath;
     int fontPixelSize = 0;
     int colorIndex = 0;
@@ -29,9 +33,6 @@ struct ComposedPreview
     PreviewFailure failure = PreviewFailure::None;
 };
 
-// The largest source image accepted, in pixels, judged by its declared size
-// before anything is decoded.
-constexpr qint64 MaxSourcePixels = qint64(8192) * 8192;
 // The top of the text block.
 constexpr int TextTop = 50;
 // Space added to the ascent between two lines.
@@ -42,7 +43,8 @@ QColor textColor(int colorIndex);
 // The left edge of every line for a desktop `width` pixels wide.
 int textLeftEdge(TextPosition position, int width);
 
-// Loads the image by its content at exactly the desktop size (each axis
+// Loads the image by its content (a regular file only, read without blocking;
+// see ImageSource) at exactly the desktop size (each axis
 // stretched on its own, alpha kept) and draws the text on it: every line
 // left-aligned at the position's edge, the first line's ascender at TextTop,
 // one line every ascent (whole pixels) + ExtraLineSpace.

@@ -16,7 +16,8 @@ previewWindow::previewWindow(const FormClass &form, const QString &imageFile)
     image->setPixmap(pixmap);
     // One image pixel per screen pixel, whatever layout the form gives the window.
     image->resize(pixmap.size());
-    QTimer::singleShot(ShowMilliseconds, this, [this, imageFile] {
+    // A precise timer: a coarse one may fire up to 5 % late.
+    QTimer::singleShot(ShowMilliseconds, Qt::PreciseTimer, this, [this, imageFile] {
         closeWindow(imageFile);
         deleteLater();
     });

@@ -70,6 +70,16 @@ StoredDisplaySettings readDisplaySettings(QSettings &settings)
     return stored;
 }
 
+QStringList StoredDisplaySettings::diagnostics(const QString &fileName) const
+{
+    QStringList lines;
+    if (!fileProblem.isEmpty())
+        lines << fileName + QStringLiteral(": ") + fileProblem + QStringLiteral("; read as absent");
+    for (const QString &invalid : invalidValues)
+        lines << fileName + QStringLiteral(": ") + invalid + QStringLiteral("; read as absent");
+    return lines;
+}
+
 void writeDisplaySettings(QSettings &settings, const DisplaySettings &v)
 {
     settings.beginGroup(name(keys::Displaying));

@@ -19,6 +19,11 @@ struct StoredDisplaySettings
     bool overStoredAsTrueText = false;
     // One description per present Color or FontSize that is no integer of int's range.
     QStringList invalidValues;
+    // Why a file at the path was read as no file; empty when it was read or is absent.
+    QString fileProblem;
+
+    // One line per thing read as absent, for the standard error stream.
+    QStringList diagnostics(const QString &fileName) const;
 };
 
 // Reads both groups through `settings`; leaves the object outside any group.

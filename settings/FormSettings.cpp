@@ -1,6 +1,7 @@
 #include "FormSettings.h"
 
 #include "DisplaySettingsIo.h"
+#include "SettingsFile.h"
 #include "SettingsKeys.h"
 #include "app/Diagnostics.h"
 #include "mainwindow/Ui_MainWindow.h"
@@ -9,7 +10,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTextEdit>
 
@@ -59,7 +59,7 @@ void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui)
     ui.cbOver->setChecked(v.Over);
     if (stored.overStoredAsTrueText)
         ui.textEdit->setEnabled(true);
-    ui.textEdit->setText(v.OverText);
+    ui.textEdit->setPlainText(v.OverText);
 
     ui.comboBox->setCurrentIndex(v.Color);
     ui.spinBox->setValue(v.FontSize.toInt());
@@ -73,12 +73,11 @@ void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui)
         ui.radioButton_3->setChecked(true);
 }
 
-void loadSettingsIntoForm(QSettings &settings, const Ui_MainWindow &ui)
+void loadSettingsIntoForm(const SettingsFile &settings, const Ui_MainWindow &ui)
 {
-    const StoredDisplaySettings stored = readDisplaySettings(settings);
-    for (const QString &invalid : stored.invalidValues)
-        printDiagnostic(settings.fileName() + QStringLiteral(": ") + invalid +
-                        QStringLiteral("; read as absent"));
+    const StoredDisplaySettings stored = settings.readDisplaySettings();
+    for (const QString &line : stored.diagnostics(settings.path()))
+        printDiagnostic(line);
     applyToForm(stored, ui);
 }
 

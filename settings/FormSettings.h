@@ -2,10 +2,9 @@
 
 #include "DisplaySettings.h"
 
-class QSettings;
-
 namespace korvel {
 
+class SettingsFile;
 class Ui_MainWindow;
 struct StoredDisplaySettings;
 
@@ -15,11 +14,13 @@ DisplaySettings settingsFromForm(const Ui_MainWindow &ui, const QString &wallpap
 
 // Puts values read from the settings file into the form. Setting a check box
 // from here runs no handler, so the text field is enabled only by an Over
-// stored as exactly "true", and never disabled; the free text is always set.
+// stored as exactly "true", and never disabled; the free text is always set,
+// as plain text, so that it reads back as it was saved.
 void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui);
 
-// Reads the settings file into the form. A Color or FontSize that is not an
-// integer is used as if absent, with a line on the standard error stream.
-void loadSettingsIntoForm(QSettings &settings, const Ui_MainWindow &ui);
+// Reads the settings file into the form. A file that is not a regular file,
+// and a Color or FontSize that is not an integer, are used as if absent, with
+// a line on the standard error stream.
+void loadSettingsIntoForm(const SettingsFile &settings, const Ui_MainWindow &ui);
 
 } // namespace korvel

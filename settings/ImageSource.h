@@ -1,18 +1,19 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "app/FileDescriptor.h"
 
-#include <sys/types.h>
+#include <QByteArray>
+#include <QSize>
+#include <QString>
 
 namespace korvel {
 
-// The image file that the user chose, read and checked before anything is
-// written. The file is opened without blocking and only a regular file is
-// read, so a FIFO, a device such as /dev/zero or a socket is refused at once;
-// its content must be no larger than MaxSize and be recognised by the image
-// reader. The checked bytes are the ones that get installed, even if the file
-// changes afterwards.
+// An image file, read and checked before anything is decoded or written. The
+// file is opened without blocking and only a regular file is read, so a FIFO,
+// a device such as /dev/zero or a socket is refused at once; its content must
+// be no larger than MaxSize, be recognised by the image reader and declare at
+// most MaxPixels pixels. The checked bytes are the ones that get used, even if
+// the file changes afterwards.
 class ImageSource
 {
 public:
@@ -25,26 +26,30 @@ public:
         TooLarge,
         ReadFailed,
         NotAnImage,
+        TooManyPixels,
     };
 
     static constexpr qint64 MaxSize = qint64(256) * 1024 * 1024;
+    // The side of the largest square image accepted; larger images would take
+    // more memory to decode than a desktop picture is worth.
+    static constexpr int MaxSide = 8192;
+    static constexpr qint64 MaxPixels = qint64(MaxSide) * MaxSide;
 
-    static ImageSource read(const QString &path);
+    static ImageSource read(const QString &path,
+                            FileDescriptor::Links links = FileDescriptor::Links::Follow);
 
     bool isValid() const { return m_problem == Problem::None; }
     Problem problem() const { return m_problem; }
     const QString &path() const { return m_path; }
     const QByteArray &content() const { return m_content; }
-    // The identity of the file that was read.
-    dev_t device() const { return m_device; }
-    ino_t inode() const { return m_inode; }
+    // The size the image declares, before decoding.
+    QSize declaredSize() const { return m_declaredSize; }
 
 private:
     QString m_path;
     Problem m_problem = Problem::Missing;
     QByteArray m_content;
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
+    QSize m_declaredSize;
 };
 
 } // namespace korvel

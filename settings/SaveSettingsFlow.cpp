@@ -1,24 +1,26 @@
 #include "SaveSettingsFlow.h"
 
-#include "DisplaySettingsIo.h"
 #include "FormSettings.h"
 #include "ImageSource.h"
-#include "SettingsFileWrite.h"
-#include "SettingsSnapshot.h"
-#include "WallpaperInstallation.h"
+#include "SettingsFile.h"
 #include "app/Messages.h"
 #include "app/Paths.h"
+#include "app/ReplacementFile.h"
 #include "mainwindow/Ui_MainWindow.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSettings>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace korvel {
 
 namespace {
+
+constexpr mode_t WallpaperMode = 0664;
 
 QString text(const char *message)
 {
@@ -49,6 +51,8 @@ QString imageProblem(ImageSource::Problem problem)
         return text(msg::ImageReadFailed);
     case ImageSource::Problem::NotAnImage:
         return text(msg::ImageNotAnImage);
+    case ImageSource::Problem::TooManyPixels:
+        return text(msg::ImageTooManyPixels).arg(ImageSource::MaxPixels).arg(ImageSource::MaxSide);
     }
     return text(msg::ImageReadFailed);
 }
@@ -72,9 +76,18 @@ QString writeProblem(int error)
     }
 }
 
+// Whether two paths name the same file, however they are spelt.
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat first = {}, second = {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 } // namespace
 
-void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, QSettings &settings,
+void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, const SettingsFile &settings,
                           const Paths &paths)
 {
     const QMessageBox::StandardButton answer =
@@ -82,7 +95,8 @@ void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, QSettings &s
                               QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    if (ui.lineBrowse->text().isEmpty()) {
+    const QString chosen = ui.lineBrowse->text();
+    if (chosen.isEmpty()) {
         warn(text(msg::NoImageChosen));
         return;
     }
@@ -90,35 +104,39 @@ void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, QSettings &s
         warn(text(msg::SettingsNotWritable));
         return;
     }
-    const ImageSource source = ImageSource::read(ui.lineBrowse->text());
+    // In the shared folder a link may have been planted by someone else: an
+    // image there is taken only as the regular file it is.
+    const bool sharedFolder =
+        sameFile(QFileInfo(chosen).absolutePath(), QFileInfo(paths.wallpaper).absolutePath());
+    const ImageSource source = ImageSource::read(
+        chosen, sharedFolder ? FileDescriptor::Links::Refuse : FileDescriptor::Links::Follow);
     if (!source.isValid()) {
         warn(text(msg::ImageUnusable).arg(source.path(), imageProblem(source.problem())));
         return;
     }
 
-    // The new wallpaper is complete beside the old one before the settings
-    // file changes, and replaces it only once the settings are on the disk.
-    WallpaperInstallation wallpaper(source, paths.wallpaper);
-    if (!wallpaper.prepare()) {
+    // Both new files are complete beside the old ones before either changes;
+    // the wallpaper replaces the old one only once the settings are in place.
+    ReplacementFile wallpaper(paths.wallpaper, WallpaperMode);
+    if (!wallpaper.prepare(source.content())) {
         warn(text(msg::WallpaperFailed).arg(paths.wallpaper, writeProblem(wallpaper.error())));
         return;
     }
-
-    const SettingsSnapshot before = SettingsSnapshot::take(settings);
-    writeDisplaySettings(settings, settingsFromForm(ui, paths.wallpaper));
-    if (!writeSettingsFile(settings)) {
-        before.restore(settings);
-        warn(text(msg::SettingsWriteFailed).arg(settings.fileName()));
+    const QByteArray before = settings.read().bytes;
+    const std::optional<QByteArray> after =
+        SettingsFile::withValues(before, settingsFromForm(ui, paths.wallpaper));
+    ReplacementFile settingsFile(settings.path(), SettingsFile::Mode);
+    if (!after || !settingsFile.prepare(*after) || !settingsFile.commit()) {
+        warn(text(msg::SettingsWriteFailed).arg(settings.path()));
         return;
     }
     if (!wallpaper.commit()) {
-        before.restore(settings);
         const QString reason = writeProblem(wallpaper.error());
-        if (writeSettingsFile(settings))
+        if (settings.replace(before) == 0)
             warn(text(msg::WallpaperFailed).arg(paths.wallpaper, reason));
         else
             warn(text(msg::WallpaperFailedSettingsKept)
-                     .arg(paths.wallpaper, reason, settings.fileName()));
+                     .arg(paths.wallpaper, reason, settings.path()));
         return;
     }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-class QSettings;
 class QWidget;
 
 namespace korvel {
 
+class SettingsFile;
 class Ui_MainWindow;
 struct Paths;
 
@@ -14,7 +14,7 @@ struct Paths;
 // chosen file must be a usable image; only then is anything written. The save
 // ends either with everything written and the success box, or with nothing
 // changed on disk and a warning that says why.
-void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, QSettings &settings,
+void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, const SettingsFile &settings,
                           const Paths &paths);
 
 } // namespace korvel

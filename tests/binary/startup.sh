@@ -146,6 +146,13 @@ case_main_form_not_xml()
     expect_failure "$main_form" "not well-formed"
 }
 case_main_form_lacks_widget() { sed -i 's/name="pbExit"/name="pbQuit"/' "$main_form" && expect_failure '"pbExit"'; }
+# A form the builder refuses stops start-up, although no preview was asked for.
+case_preview_form_refused()
+{
+    echo '<ui version="3.0"><widget class="QWidget" name="Form"/></ui>' >"$share/preview.xml"
+    expect_failure "$share/preview.xml" "cannot build the form"
+}
+case_form_group_writable() { chmod 0664 "$main_form" && expect_failure "$main_form" "mode 0664"; }
 case_no_display() { DISPLAY=:9999 expect_failure "could not connect to display"; }
 
 declare -F "case_$case" >/dev/null || fail "no such case"

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextCodec>
+
+#include <cstdio>
+#include <unistd.h>
 
 TestEnvironment::TestEnvironment()
 {
@@ -18,6 +20,10 @@ TestEnvironment::TestEnvironment()
     m_paths.previewForm = path(QStringLiteral("share/preview.xml"));
     QFile::copy(forms + QStringLiteral("korvelDesktopinfoGui.xml"), m_paths.mainForm);
     QFile::copy(forms + QStringLiteral("preview.xml"), m_paths.previewForm);
+    // Forms that others may write are refused, whatever the checkout's umask gave.
+    for (const QString &form : {m_paths.mainForm, m_paths.previewForm})
+        QFile::setPermissions(form, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                        QFile::ReadOther);
     m_paths.settingsFile = path(QStringLiteral("share/settings.ini"));
     m_paths.wallpaper = path(QStringLiteral("share/wallpaper.png"));
     m_paths.icon = QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo-gui.png");
@@ -71,15 +77,15 @@ void TestEnvironment::useMainForm(const QString &dataFormName)
 {
     QFile::remove(m_paths.mainForm);
     QFile::copy(QStringLiteral(KORVEL_TEST_DATA "/forms/") + dataFormName, m_paths.mainForm);
+    QFile::setPermissions(m_paths.mainForm, QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadGroup | QFile::ReadOther);
     m_mainForm.reset();
 }
 
-QSettings &TestEnvironment::settings()
+const korvel::SettingsFile &TestEnvironment::settings()
 {
-    if (!m_settings) {
-        m_settings = std::make_unique<QSettings>(m_paths.settingsFile, QSettings::IniFormat);
-        m_settings->setIniCodec(QTextCodec::codecForName("UTF-8"));
-    }
+    if (!m_settings)
+        m_settings = std::make_unique<korvel::SettingsFile>(m_paths.settingsFile);
     return *m_settings;
 }
 
@@ -100,4 +106,21 @@ korvel::AppContext TestEnvironment::context()
 std::unique_ptr<korvel::KorvelWindow> TestEnvironment::makeWindow()
 {
     return std::make_unique<korvel::KorvelWindow>(context());
+}
+
+TestEnvironment::StderrCapture::StderrCapture()
+{
+    m_file.open();
+    std::fflush(stderr);
+    m_saved = ::dup(STDERR_FILENO);
+    ::dup2(m_file.handle(), STDERR_FILENO);
+}
+
+QString TestEnvironment::StderrCapture::finish()
+{
+    std::fflush(stderr);
+    ::dup2(m_saved, STDERR_FILENO);
+    ::close(m_saved);
+    m_file.seek(0);
+    return QString::fromLocal8Bit(m_file.readAll());
 }

@@ -2,11 +2,12 @@
 
 #include "app/AppContext.h"
 #include "app/FormClass.h"
+#include "settings/SettingsFile.h"
 
 #include <QByteArray>
-#include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <memory>
 #include <optional>
@@ -35,19 +36,38 @@ public:
     QString writeFile(const QString &relative, const QByteArray &content) const;
     static QByteArray readFile(const QString &path);
 
+    // What this process writes to its standard error stream while `run` runs.
+    template <typename Run> static QString stderrOf(Run run)
+    {
+        StderrCapture capture;
+        run();
+        return capture.finish();
+    }
+
     // Replaces the main form by a file from tests/data/forms.
     void useMainForm(const QString &dataFormName);
 
     // The program-wide objects as start-up makes them, made on first use.
-    QSettings &settings();
+    const korvel::SettingsFile &settings();
     korvel::AppContext context();
     // A main window built as start-up builds it (not shown).
     std::unique_ptr<korvel::KorvelWindow> makeWindow();
 
 private:
+    class StderrCapture
+    {
+    public:
+        StderrCapture();
+        QString finish();
+
+    private:
+        QTemporaryFile m_file;
+        int m_saved = -1;
+    };
+
     QTemporaryDir m_dir;
     korvel::Paths m_paths;
     std::optional<korvel::FormClass> m_mainForm;
     std::optional<korvel::FormClass> m_previewForm;
-    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<korvel::SettingsFile> m_settings;
 };

@@ -16,7 +16,13 @@ const QString Images = QStringLiteral(KORVEL_TEST_DATA "/images/");
 
 PreviewJob job(const QString &image, const QString &text, const QSize &desktop = {1920, 1080})
 {
-    return {Images + image, Paths::installed().font, 40, 0, TextPosition::Left, desktop, text};
+    PreviewJob job;
+    job.imagePath = Images + image;
+    job.fontPath = Paths::installed().font;
+    job.fontPixelSize = 40;
+    job.desktop = desktop;
+    job.text = text;
+    return job;
 }
 
 // The boxes of the runs of rows with ink (pixels other than white), top to bottom.

@@ -65,13 +65,14 @@ private slots:
         QCOMPARE(first->parentWidget(), nullptr);
         const QStringList files = tempFiles(env);
         QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.png$").match(files.join(' ')).hasMatch()); // one
-        QTest::qWait(300);
+        // A second apart, so that load cannot make the two timers look like one.
+        QTest::qWait(1000);
         pressPreview(*window, Jpeg);
         QCOMPARE(livePreviews().size(), 2);
         const QPointer<previewWindow> second = livePreviews().value(livePreviews()[0] == first);
         QCOMPARE(tempFiles(env).size(), 2);
         QVERIFY(first->close());
-        QTest::qWait(previewWindow::ShowMilliseconds - 600);
+        QTest::qWait(previewWindow::ShowMilliseconds - 1300);
         QCOMPARE(tempFiles(env).size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
         QVERIFY(second && second->isVisible());

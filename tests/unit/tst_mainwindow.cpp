@@ -1,6 +1,7 @@
 #include "app/StartupError.h"
 #include "helpers/ModalAnswerer.h"
 #include "helpers/TestEnvironment.h"
+#include "helpers/Unprivileged.h"
 #include "mainwindow/KorvelWindow.h"
 
 #include <QCheckBox>
@@ -9,6 +10,9 @@
 #include <QRadioButton>
 #include <QTextEdit>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestMainWindow : public QObject
 {
@@ -33,7 +37,11 @@ private slots:
             << QByteArray("class=\"QRadioButton\" name=\"cbAutostart\"")
             << "\"cbAutostart\" is a QRadioButton";
         QTest::newRow("missing file")
-            << QByteArray() << QByteArray("-") << "cannot read the form file";
+            << QByteArray() << QByteArray("-") << "cannot use the form file";
+        // Only root or this user may have written a form: it can call the window's slots.
+        QTest::newRow("group may write") << QByteArray() << QByteArray("@0664") << "mode 0664";
+        QTest::newRow("others may write") << QByteArray() << QByteArray("@0646") << "mode 0646";
+        QTest::newRow("another user's") << QByteArray() << QByteArray("@owner") << "user id 65534";
         QTest::newRow("empty") << QByteArray() << QByteArray("") << "empty";
         QTest::newRow("not XML") << QByteArray() << QByteArray("<ui><widget class=\"QMainWindow\">")
                                  << "not well-formed";
@@ -58,6 +66,18 @@ private slots:
                       from.isEmpty() ? to : form.replace(from, to));
         if (to == "-")
             env.paths().mainForm = env.path(QStringLiteral("none.xml"));
+        const QByteArray path = QFile::encodeName(env.paths().mainForm);
+        if (to.startsWith('@')) {
+            QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/forms/korvelDesktopinfoGui.xml"),
+                        env.paths().mainForm + ".new");
+            QCOMPARE(::rename(qPrintable(env.paths().mainForm + ".new"), path.constData()), 0);
+        }
+        if (to == "@owner" && !Unprivileged::isRoot())
+            QSKIP("only root can give a file away");
+        if (to == "@owner")
+            QCOMPARE(::chown(path.constData(), Unprivileged::Uid, Unprivileged::Gid), 0);
+        if (to.startsWith("@0"))
+            QCOMPARE(::chmod(path.constData(), mode_t(to.mid(1).toInt(nullptr, 8))), 0);
         try {
             env.makeWindow();
             QFAIL("the window was built");

@@ -1,7 +1,6 @@
-#include "WallpaperInstallation.h"
+#include "ReplacementFile.h"
 
-#include "ImageSource.h"
-#include "app/FileDescriptor.h"
+#include "FileDescriptor.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,8 +16,6 @@
 namespace korvel {
 
 namespace {
-
-constexpr mode_t WallpaperMode = 0664;
 
 bool writeAll(int fd, const QByteArray &content)
 {
@@ -49,77 +46,56 @@ void flushFolder(const QByteArray &folder)
 
 } // namespace
 
-WallpaperInstallation::WallpaperInstallation(const ImageSource &source, QString target)
-    : m_source(source), m_target(std::move(target))
+ReplacementFile::ReplacementFile(QString target, mode_t mode)
+    : m_target(std::move(target)), m_mode(mode)
 {}
 
-WallpaperInstallation::~WallpaperInstallation()
+ReplacementFile::~ReplacementFile()
 {
     discard();
 }
 
-bool WallpaperInstallation::fail(int error)
+bool ReplacementFile::fail(int error)
 {
     m_error = error;
     discard();
     return false;
 }
 
-void WallpaperInstallation::discard()
+void ReplacementFile::discard()
 {
     if (!m_temporary.isEmpty())
         ::unlink(m_temporary.constData());
     m_temporary.clear();
 }
 
-bool WallpaperInstallation::prepare()
+bool ReplacementFile::prepare(const QByteArray &content)
 {
-    const QByteArray target = QFile::encodeName(m_target);
-    struct stat status = {};
-    if (::stat(target.constData(), &status) == 0 && status.st_dev == m_source.device() &&
-        status.st_ino == m_source.inode()) {
-        m_sourceIsTarget = true;
-        m_prepared = true;
-        return true;
-    }
-
+    discard();
     const QFileInfo info(m_target);
     QByteArray name = QFile::encodeName(info.absolutePath() + QLatin1String("/.") +
                                         info.fileName() + QLatin1String(".XXXXXX"));
+    // mkostemp creates the file with O_EXCL: nothing planted at the name is opened.
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return fail(errno);
     m_temporary = name;
 
-    // fchmod is not limited by the umask, so the file gets exactly 0664.
-    bool ok =
-        writeAll(fd, m_source.content()) && ::fchmod(fd, WallpaperMode) == 0 && ::fsync(fd) == 0;
+    // fchmod works on the open file, not on a path, and is not limited by the umask.
+    bool ok = writeAll(fd, content) && ::fchmod(fd, m_mode) == 0 && ::fsync(fd) == 0;
     int error = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = errno;
     }
-    if (!ok)
-        return fail(error);
-    m_prepared = true;
-    return true;
+    return ok || fail(error);
 }
 
-bool WallpaperInstallation::commit()
+bool ReplacementFile::commit()
 {
-    if (!m_prepared)
+    if (m_temporary.isEmpty())
         return fail(EINVAL);
-    const QByteArray target = QFile::encodeName(m_target);
-    if (m_sourceIsTarget) {
-        struct stat status = {};
-        if (::stat(target.constData(), &status) != 0)
-            return fail(errno);
-        if ((status.st_mode & 07777) != WallpaperMode &&
-            ::chmod(target.constData(), WallpaperMode) != 0)
-            return fail(errno);
-        return true;
-    }
-    if (::rename(m_temporary.constData(), target.constData()) != 0)
+    if (::rename(m_temporary.constData(), QFile::encodeName(m_target).constData()) != 0)
         return fail(errno);
     m_temporary.clear();
     flushFolder(QFile::encodeName(QFileInfo(m_target).absolutePath()));
