@@ -13,46 +13,14 @@
 #include <QDesktopWidget>
 #include <QIcon>
 
-#include <cstdlib>
 #include <exception>
 
 namespace korvel {
 
-namespace {
-
-// Until the event loop runs, a fatal toolkit error (no display, no platform
-// plugin) is a start-up failure like any other: status 1 instead of an abort.
-void startupMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    printDiagnostic(message);
-    if (type == QtFatalMsg)
-        std::_Exit(1);
-}
-
-class StartupMessages
-{
-public:
-    StartupMessages() : m_previous(qInstallMessageHandler(startupMessageHandler)) {}
-    ~StartupMessages() { restore(); }
-    void restore()
-    {
-        if (m_active)
-            qInstallMessageHandler(m_previous);
-        m_active = false;
-    }
-    StartupMessages(const StartupMessages &) = delete;
-    StartupMessages &operator=(const StartupMessages &) = delete;
-
-private:
-    QtMessageHandler m_previous;
-    bool m_active = true;
-};
-
-} // namespace
-
 int runApplication(int &argc, char **argv, const Paths &paths)
 {
-    StartupMessages startupMessages;
+    // Until the event loop runs, a fatal toolkit error is a start-up failure like any other.
+    FatalMessagesExit startupMessages;
     try {
         const FormClass mainForm =
             FormClass::fromFile(paths.mainForm, QStringLiteral("QMainWindow"));

@@ -1,4 +1,7 @@
-int main()
+#include "app/Paths.h"
+#include "desktop/DesktopTool.h"
+
+int main(int argc, char *argv[])
 {
-    return 0;
+    return korvel::runDesktopTool(argc, argv, korvel::Paths::installed());
 }

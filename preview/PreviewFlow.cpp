@@ -3,23 +3,18 @@
 #include "app/AppContext.h"
 #include "app/Messages.h"
 #include "mainwindow/Ui_MainWindow.h"
-#include "preview/CollectSystemInfo.h"
-#include "preview/InfoText.h"
+#include "preview/JobFromSettings.h"
 #include "preview/PreviewImage.h"
 #include "preview/TemporaryImage.h"
 #include "preview/previewWindow.h"
+#include "settings/FormSettings.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDesktopWidget>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTextEdit>
 
 #include <exception>
 
@@ -48,45 +43,19 @@ QString failureText(PreviewFailure failure, const PreviewJob &job)
     return QString::fromUtf8(msg::PreviewFontSizeRefused) + QString::number(job.fontPixelSize);
 }
 
-TextPosition position(const Ui_MainWindow &ui)
-{
-    if (ui.radioButton->isChecked())
-        return TextPosition::Left;
-    if (ui.radioButton_2->isChecked())
-        return TextPosition::Center;
-    return TextPosition::Right;
-}
-
 } // namespace
 
 previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const AppContext &context)
 {
-    PreviewJob job;
-    job.imagePath = ui.lineBrowse->text();
-    if (job.imagePath.isEmpty()) {
+    const QString imagePath = ui.lineBrowse->text();
+    if (imagePath.isEmpty()) {
         warn(mainWindow, QString::fromUtf8(msg::NoImageChosen));
         return nullptr;
     }
-
-    SystemInfoRequest request;
-    request.username = ui.cbUsername->isChecked();
-    request.hostname = ui.cbHostname->isChecked();
-    request.ipAddress = ui.cbIPaddress->isChecked();
-    request.netmask = ui.cbNetmask->isChecked();
-    request.gateway = ui.cbGateway->isChecked();
-    const SystemInfo info = collectSystemInfo(request);
-    const QString freeText = ui.cbOver->isChecked() ? ui.textEdit->toPlainText() : QString();
-    job.text = composeInfoText(info, freeText);
-
-    job.colorIndex = ui.comboBox->currentIndex();
-    bool sizeRead = false;
-    job.fontPixelSize = ui.spinBox->text().toInt(&sizeRead, 10);
-    if (!sizeRead)
-        job.fontPixelSize = 0;
-    job.fontPath = context.paths.font;
     const QDesktopWidget *desktop = QApplication::desktop();
-    job.desktop = QSize(desktop->width(), desktop->height());
-    job.position = position(ui);
+    const PreviewJob job =
+        jobFromSettings(settingsFromForm(ui, context.paths.wallpaper), imagePath,
+                        QSize(desktop->width(), desktop->height()), context.paths.font);
 
     const ComposedPreview composed = composePreviewImage(job);
     if (composed.failure != PreviewFailure::None) {

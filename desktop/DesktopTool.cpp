@@ -1,0 +1,198 @@
+#include "DesktopTool.h"
+
+#include "ChangeWatcher.h"
+#include "DesktopBackgroundSettings.h"
+#include "PictureCache.h"
+#include "RootWindowBackground.h"
+#include "app/Diagnostics.h"
+#include "app/Paths.h"
+#include "autostart/AutostartEntry.h"
+#include "preview/JobFromSettings.h"
+#include "settings/SettingsFile.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace korvel {
+
+namespace {
+
+// No login waits for a stuck X server or file system: a run with --once, and
+// each drawing in the background, is ended by SIGALRM after this time.
+constexpr unsigned MaxSeconds = 30;
+// Changes that come together (an address and its route, a save's two files)
+// give one drawing.
+constexpr int SettleMilliseconds = 250;
+
+QString compositionProblem(PreviewFailure failure, const PreviewJob &job)
+{
+    switch (failure) {
+    case PreviewFailure::None:
+        return {};
+    case PreviewFailure::ImageUnreadable:
+        return QStringLiteral("the wallpaper %1 is not a readable image").arg(job.imagePath);
+    case PreviewFailure::ImageTooLarge:
+        return QStringLiteral("the wallpaper %1 is too large").arg(job.imagePath);
+    case PreviewFailure::FontUnusable:
+        return QStringLiteral("cannot load the font %1").arg(job.fontPath);
+    case PreviewFailure::FontSizeRefused:
+        break;
+    }
+    return QStringLiteral("the font size %1 is not usable").arg(job.fontPixelSize);
+}
+
+class DesktopTool : public QObject
+{
+public:
+    explicit DesktopTool(const Paths &paths) : m_paths(paths)
+    {
+        m_settle.setSingleShot(true);
+        m_settle.setInterval(SettleMilliseconds);
+        connect(&m_settle, &QTimer::timeout, this, [this] { draw(); });
+    }
+
+    // Draws the desktop once; false, after one line on standard error, when
+    // nothing was drawn.
+    bool draw()
+    {
+        ::alarm(MaxSeconds);
+        const bool drawn = drawNow();
+        // The picture is gone; give its memory back while idle.
+        ::malloc_trim(0);
+        ::alarm(0);
+        return drawn;
+    }
+
+    void watch()
+    {
+        const QFileInfo wallpaper(m_paths.wallpaper);
+        auto *watcher = new ChangeWatcher(
+            wallpaper.absolutePath(),
+            {wallpaper.fileName(), QFileInfo(m_paths.settingsFile).fileName()}, this);
+        for (const QString &problem : watcher->problems())
+            printDiagnostic(problem);
+        connect(watcher, &ChangeWatcher::changed, &m_settle, qOverload<>(&QTimer::start));
+        connect(watcher, &ChangeWatcher::terminationRequested, qApp, &QCoreApplication::quit);
+
+        const auto watchScreen = [this](QScreen *screen) {
+            connect(screen, &QScreen::geometryChanged, &m_settle, qOverload<>(&QTimer::start));
+            connect(screen, &QScreen::virtualGeometryChanged, &m_settle,
+                    qOverload<>(&QTimer::start));
+        };
+        for (QScreen *screen : QGuiApplication::screens())
+            watchScreen(screen);
+        connect(qApp, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen *screen) {
+            watchScreen(screen);
+            m_settle.start();
+        });
+        connect(qApp, &QGuiApplication::screenRemoved, &m_settle, qOverload<>(&QTimer::start));
+    }
+
+private:
+    bool fail(const QString &problem)
+    {
+        printDiagnostic(problem + QStringLiteral("; the desktop is left as it is"));
+        return false;
+    }
+
+    bool drawNow()
+    {
+        struct stat status = {};
+        if (::lstat(QFile::encodeName(m_paths.wallpaper).constData(), &status) != 0 &&
+            errno == ENOENT)
+            return fail(QStringLiteral("nothing to draw: no wallpaper is installed at %1")
+                            .arg(m_paths.wallpaper));
+        const SettingsFile settingsFile(m_paths.settingsFile);
+        const StoredDisplaySettings stored = settingsFile.readDisplaySettings();
+        if (!stored.fileProblem.isEmpty())
+            return fail(m_paths.settingsFile + QStringLiteral(": ") + stored.fileProblem);
+        for (const QString &invalid : stored.invalidValues)
+            printDiagnostic(m_paths.settingsFile + QStringLiteral(": ") + invalid +
+                            QStringLiteral("; read as absent"));
+
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr)
+            return fail(QStringLiteral("the X display has no screen"));
+        PreviewJob job =
+            jobFromSettings(stored.values, m_paths.wallpaper, screen->virtualSize(), m_paths.font);
+        // The installed wallpaper is always a regular file; a link there was planted.
+        job.imageLinks = FileDescriptor::Links::Refuse;
+        const ComposedPreview composed = composePreviewImage(job);
+        if (composed.failure != PreviewFailure::None)
+            return fail(compositionProblem(composed.failure, job));
+
+        const QString error = setRootBackground(composed.image);
+        if (!error.isEmpty())
+            return fail(error);
+
+        // Desktops that paint their own background need a file that lasts.
+        QString cacheError;
+        if (const std::optional<QString> file = PictureCache::store(composed.image, &cacheError)) {
+            for (const QString &problem : setDesktopBackgroundSettings(*file))
+                printDiagnostic(problem);
+        } else {
+            printDiagnostic(cacheError);
+        }
+        return true;
+    }
+
+    const Paths &m_paths;
+    QTimer m_settle;
+};
+
+} // namespace
+
+int runDesktopTool(int argc, char **argv, const Paths &paths)
+{
+    setDiagnosticName("korvel-desktopinfo");
+    bool once = false;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--once") == 0) {
+            once = true;
+        } else {
+            printDiagnostic(QStringLiteral("unknown option %1; usage: korvel-desktopinfo [--once]")
+                                .arg(QString::fromLocal8Bit(argv[i])));
+            return 1;
+        }
+    }
+    // Before any thread starts, so that every thread inherits the mask.
+    ChangeWatcher::blockTerminationSignals();
+    if (once)
+        ::alarm(MaxSeconds);
+
+    if (!once) {
+        const AutostartReading entry = readAutostartEntry(paths.autostartEntry);
+        if (!entry.failed() && entry.enabled == false) {
+            printDiagnostic(QStringLiteral("autostart is switched off in %1; nothing to do")
+                                .arg(paths.autostartEntry));
+            return 0;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        printDiagnostic(QStringLiteral("no X display: DISPLAY is not set"));
+        return 1;
+    }
+
+    // The root window is X's; the font is set up as for the window's preview on
+    // the same display, so that both draw the same pixels.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    // Standard error carries the tool's own lines only: one per thing not done.
+    FatalMessagesExit fatalMessages(true);
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+
+    DesktopTool tool(paths);
+    const bool drawn = tool.draw();
+    if (once)
+        return drawn ? 0 : 1;
+    tool.watch();
+    return QGuiApplication::exec();
+}
+
+} // namespace korvel
