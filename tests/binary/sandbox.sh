@@ -3,7 +3,8 @@
 # without touching the host. Source this file from a bash script, then:
 #
 #   sandbox_enter "$@"       re-runs the calling script as root inside a private
-#                            mount and PID namespace (returns at once when already
+#                            mount and PID namespace, and a network namespace of
+#                            its own when SANDBOX_NET=1 (returns at once when already
 #                            inside); when the script ends or is killed, every
 #                            process it started (Xvfb, the program) dies with it
 #   sandbox_mount [dir...]   puts a writable overlay over /usr, /etc and any
@@ -29,7 +30,9 @@ sandbox_enter()
         sandbox_fail "must run as root: the program's files are installed at their real paths" \
             "inside a private mount namespace, which needs root"
     command -v unshare >/dev/null || sandbox_fail "unshare (util-linux) is not installed"
-    KORVEL_SANDBOX_INSIDE=1 exec unshare --mount --propagation private \
+    local net=()
+    [ "${SANDBOX_NET:-}" = 1 ] && net=(--net)
+    KORVEL_SANDBOX_INSIDE=1 exec unshare --mount --propagation private "${net[@]}" \
         --pid --fork --kill-child --mount-proc -- "$BASH" "$0" "$@"
 }
 

@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# Tests of the installed desktop-information tool on a bare X server (no
+# window manager), in a private sandbox with a network namespace of its own.
+#
+#   desktop.sh BUILD_DIR CASE
+#
+# The sandbox has one interface with an address and a default route, a
+# wallpaper and settings that show every fact. Needs root.
+set -uo pipefail
+
+here=$(dirname "$(realpath "$0")")
+SANDBOX_NET=1
+# shellcheck source=sandbox.sh
+source "$here/sandbox.sh"
+sandbox_enter "$@"
+
+case=$2
+share=/usr/share/korvel/desktopinfo
+errors=/tmp/tool.stderr
+export XDG_CACHE_HOME=/tmp/cache
+
+fail()
+{
+    echo "FAIL ($case): $*" >&2
+    [ -s "$errors" ] && { echo "--- standard error of the tool:" && cat "$errors"; } >&2
+    exit 1
+}
+
+# poll_for SECONDS COMMAND...: runs the command every 50 ms until it succeeds.
+poll_for()
+{
+    local seconds=$1 i
+    shift
+    for ((i = 0; i < seconds * 20; i++)); do
+        "$@" && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+root_picture() { import -window root rgb:- 2>/dev/null | sha256sum | cut -c1-16; }
+# shows_on_root PNG: the root window's pixels are those of the picture.
+shows_on_root()
+{
+    import -window root /tmp/root.png && [ "$(compare -metric AE "$1" /tmp/root.png null: 2>&1)" = 0 ]
+}
+cached() { ls "$XDG_CACHE_HOME"/korvel-desktopinfo/desktop-*.png 2>/dev/null; }
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+
+# The root window shows the newest cached picture, which differs from $1.
+redrawn()
+{
+    local now
+    now=$(cached) && [ "$now" != "$1" ] && shows_on_root "$now"
+}
+
+case_preview_equals_desktop()
+{
+    # The window's preview of the same settings, taken from /tmp as it is shown.
+    korvel-desktopinfo-gui 2>/dev/null &
+    local gui=$! preview window
+    poll_for 10 eval 'window=$(xdotool search --onlyvisible --pid $gui 2>/dev/null)' ||
+        fail "no window"
+    xdotool windowfocus --sync "$window"
+    xdotool key shift+Tab shift+Tab shift+Tab space # pbExit, pbSave, pushButton
+    poll_for 10 eval 'preview=$(ls /tmp/[0-9]*.png 2>/dev/null)' || fail "no preview file"
+    sleep 0.5
+    cp "$preview" /tmp/preview.png
+    kill "$gui"
+    wait "$gui" 2>/dev/null
+
+    korvel-desktopinfo --once 2>"$errors" || fail "status $?"
+    [ ! -s "$errors" ] || fail "the tool complained"
+    shows_on_root /tmp/preview.png || fail "the desktop is not the preview"
+    local first
+    first=$(xprop -root _XROOTPMAP_ID | awk '{ print $NF }')
+    [ "$(xprop -root ESETROOT_PMAP_ID | awk '{ print $NF }')" = "$first" ] || fail "properties differ"
+    korvel-desktopinfo --once 2>"$errors" || fail "second run: status $?"
+    [ "$(xprop -root _XROOTPMAP_ID | awk '{ print $NF }')" != "$first" ] || fail "no new pixmap"
+    [ "$(cached | wc -l)" = 1 ] || fail "older pictures are kept: $(cached)"
+}
+
+case_gsettings()
+{
+    local home=/tmp/home
+    mkdir -p -m 0700 "$home"
+    HOME=$home dbus-run-session -- bash -c '
+        korvel-desktopinfo --once && for key in picture-uri picture-uri-dark picture-options; do
+            gsettings get org.gnome.desktop.background "$key"; done' >/tmp/keys 2>"$errors" ||
+        fail "status $?"
+    [ "$(cat /tmp/keys)" = "'file://$(cached)'
+'file://$(cached)'
+'stretched'" ] || fail "GSettings hold $(cat /tmp/keys)"
+}
+
+case_bad_input()
+{
+    korvel-desktopinfo --once 2>"$errors" || fail "the first drawing failed"
+    local before plant
+    before=$(root_picture)
+    cp "$share/wallpaper.png" /tmp/good.png
+    cp "$share/settings.ini" /tmp/good.ini
+    while IFS='|' read -r plant; do
+        rm -f "$share/wallpaper.png" "$share/settings.ini"
+        cp /tmp/good.png "$share/wallpaper.png" && cp /tmp/good.ini "$share/settings.ini"
+        eval "$plant"
+        SECONDS=0
+        timeout 40 korvel-desktopinfo --once 2>"$errors"
+        [ $? = 1 ] || fail "$plant: status not 1"
+        ((SECONDS < 35)) || fail "$plant: took $SECONDS s"
+        [ "$(wc -l <"$errors")" = 1 ] || fail "$plant: not one line on standard error"
+        [ "$(root_picture)" = "$before" ] || fail "$plant: the desktop changed"
+    done <<'PLANTS'
+rm "$share/wallpaper.png"
+echo 'no picture' >"$share/wallpaper.png"
+cp "$here/../data/images/declares-30000x30000.png" "$share/wallpaper.png"
+rm "$share/wallpaper.png" && mkfifo "$share/wallpaper.png"
+rm "$share/wallpaper.png" && ln -s /tmp/good.png "$share/wallpaper.png"
+rm "$share/settings.ini" && mkfifo "$share/settings.ini"
+printf '[Settings]\nFontSize=0\n' >"$share/settings.ini"
+PLANTS
+    DISPLAY= korvel-desktopinfo --once 2>"$errors"
+    [ $? = 1 ] && [ "$(wc -l <"$errors")" = 1 ] || fail "without a display"
+}
+
+# In the background the tool draws again on every change, and only then.
+case_keeps_current()
+{
+    sed -i 's/^Hidden=true$/Hidden=false/' /etc/xdg/autostart/korvel-desktopinfo.desktop
+    korvel-desktopinfo 2>"$errors" &
+    local tool=$! picture ticks
+    poll_for 5 cached >/dev/null || fail "not drawn at start"
+    for change in "ip address replace 10.9.8.77/16 dev eth0" \
+        "ip route replace default via 10.9.0.254" \
+        "sed -i s/Color=1/Color=4/ $share/settings.ini" \
+        "cp /tmp/other.png $share/.wallpaper.png.new && mv $share/.wallpaper.png.new $share/wallpaper.png"; do
+        sleep 0.5
+        picture=$(cached)
+        ticks=$(cpu_ticks "$tool")
+        sleep 2
+        [ "$(cpu_ticks "$tool")" = "$ticks" ] || fail "busy while nothing changed"
+        eval "$change"
+        poll_for 1 redrawn "$picture" || fail "not redrawn within a second after: $change"
+    done
+    kill -TERM "$tool"
+    poll_for 5 eval '! kill -0 $tool 2>/dev/null' || fail "SIGTERM did not end it"
+    wait "$tool" || fail "status $? after SIGTERM"
+    sed -i 's/^Hidden=false$/Hidden=true/' /etc/xdg/autostart/korvel-desktopinfo.desktop
+    korvel-desktopinfo 2>"$errors" || fail "status $? with autostart off"
+    grep -q 'switched off' "$errors" || fail "no word on autostart being off"
+    # The end of the X session ends it.
+    sed -i 's/^Hidden=true$/Hidden=false/' /etc/xdg/autostart/korvel-desktopinfo.desktop
+    korvel-desktopinfo 2>"$errors" &
+    tool=$!
+    poll_for 5 eval '[ "$(cached)" != "$picture" ]' || true
+    sandbox_stop_xvfb
+    poll_for 5 eval '! kill -0 $tool 2>/dev/null' || fail "it outlived the X server"
+}
+
+declare -F "case_$case" >/dev/null || fail "no such case"
+sandbox_mount
+sandbox_install "$1"
+ip link set lo up
+ip link add eth0 type veth peer name peer0
+ip address add 10.9.8.7/16 dev eth0
+ip link set peer0 up
+ip link set eth0 up
+ip route add default via 10.9.0.1
+mkdir -p "$share"
+convert -size 640x480 gradient:'#1d4e89'-'#7fb7e0' "png24:$share/wallpaper.png"
+convert -size 300x200 xc:'#553311' "png24:/tmp/other.png"
+printf '%s\n' '[Displaying]' Gateway=true Hostname=true IPaddress=true Netmask=true Over=true \
+    'OverText=Кабинет 12' Username=true '[Settings]' Color=1 FontSize=24 Position=center \
+    "OriginalImage=$share/wallpaper.png" >"$share/settings.ini"
+sandbox_start_xvfb 1024x768
+"case_$case"
+echo "PASS ($case)"
