@@ -57,7 +57,7 @@ redrawn()
 case_preview_equals_desktop()
 {
     # The window's preview of the same settings, taken from /tmp as it is shown.
-    korvel-desktopinfo-gui 2>/dev/null &
+    QT_QPA_PLATFORM=xcb korvel-desktopinfo-gui 2>/dev/null &
     local gui=$! preview window
     poll_for 10 eval 'window=$(xdotool search --onlyvisible --pid $gui 2>/dev/null)' ||
         fail "no window"
