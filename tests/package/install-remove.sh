@@ -131,13 +131,13 @@ step "... nor while a member keeps swapping a link in and out"
 # shellcheck disable=SC2016 # the inner sh expands them
 as_member timeout 2 sh -c 'while :; do rm -f "$1"; ln -s "$2" "$1"; done 2>/dev/null' \
   _ "$dir/settings.ini" "$sentinel" &
-swapper=$! status=0
+swapper=$!
+# A run may fail when mv gives up on the swapping; none may touch the target.
 while kill -0 $swapper 2>/dev/null; do
-  "$postinst" configure 99.0.0 >/dev/null 2>&1 || status=$?
+  "$postinst" configure 99.0.0 >/dev/null 2>&1 || true
 done
 wait $swapper || true
 [ "$(sentinel_state)" = "$untouched" ] || fail "postinst changed the link's target: $(sentinel_state)"
-[ "$status" -eq 0 ] || fail "postinst failed with status $status"
 [ "$(ls -A /usr/share/korvel)" = desktopinfo ] || fail "left in /usr/share/korvel: $(ls -A /usr/share/korvel)"
 
 step "purge removes the settings, the wallpaper and the leftovers of saves"
