@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # Runs the preview benchmark on virtual X displays of 1920x1080 and 3840x2160.
 # Usage: bench/run-preview-bench.sh <build dir> [runs]
+# As root it runs in a private sandbox (tests/binary/sandbox.sh), where it
+# also times the desktop tool at its fixed paths without touching the host's.
 set -euo pipefail
-build=${1:?build directory}
+build=$(realpath "${1:?build directory}")
 runs=${2:-7}
+if [ "$(id -u)" -eq 0 ]; then
+  # shellcheck source=../tests/binary/sandbox.sh
+  source "$(dirname "$(realpath "$0")")/../tests/binary/sandbox.sh"
+  sandbox_enter "$build" "$runs"
+  sandbox_mount
+fi
 display=:87
 for size in 1920x1080 3840x2160; do
   Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp &
