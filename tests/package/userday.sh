@@ -139,6 +139,10 @@ keys Tab space # pbExit
 app_end
 
 step "as a member of korvel: choose the image, set the options, save"
+# The desktop tool, as autostart starts it at the member's login, waits for a wallpaper.
+setpriv --reuid=$user --regid=$user --groups="$gid" env -i HOME=/tmp/home-$user \
+  DISPLAY="$DISPLAY" korvel-desktopinfo >>/tmp/tool.log 2>&1 &
+tool=$!
 app_start $user "$gid"
 main=$(wait_window "$title")
 keys space Tab Tab space Tab Tab space Tab space # Username, Hostname, Logo, Gateway
@@ -152,6 +156,13 @@ keys Tab Tab Tab # pbSave
 shot 2-member-form
 save_with_yes
 wait_window '^Выполнено!$' >/dev/null
+for _ in $(seq 10); do
+  xprop -root _XROOTPMAP_ID | grep -q 'pixmap id' && break
+  sleep 0.1
+done
+xprop -root _XROOTPMAP_ID | grep -q 'pixmap id' ||
+  fail "the save is not on the desktop within a second: $(cat /tmp/tool.log)"
+kill "$tool"
 keys Return
 back_to "$main"
 
