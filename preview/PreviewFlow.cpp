@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "mainwindow/Ui_MainWindow.h"
 #include "preview/JobFromSettings.h"
+#include "preview/PngWriter.h"
 #include "preview/PreviewImage.h"
 #include "preview/TemporaryImage.h"
 #include "preview/previewWindow.h"
@@ -17,6 +18,8 @@
 #include <QMessageBox>
 
 #include <exception>
+#include <future>
+#include <memory>
 
 namespace korvel {
 
@@ -62,28 +65,44 @@ previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const A
         warn(mainWindow, failureText(composed.failure, job));
         return nullptr;
     }
-    const std::optional<QString> file = writeTemporaryImage(composed.image, context.paths.tempDir);
+    // The window shows exactly what the file holds: an image with alpha in its
+    // unpremultiplied form, as it is written.
+    const QImage shown = composed.image.hasAlphaChannel()
+                             ? composed.image.convertToFormat(QImage::Format_ARGB32)
+                             : composed.image;
+    std::optional<TemporaryImageFile> file = createTemporaryImageFile(context.paths.tempDir);
     if (!file) {
         warn(mainWindow, QString::fromUtf8(msg::PreviewTempNotWritable) +
                              QDir::toNativeSeparators(context.paths.tempDir));
         return nullptr;
     }
-
-    previewWindow *window = nullptr;
+    // The file is written on a second thread while the window is built here.
+    std::future<bool> written = std::async(
+        std::launch::async, [&shown, &file] { return writeFastPng(shown, file->fd.get()); });
+    std::unique_ptr<previewWindow> window;
+    QString failure;
     try {
-        window = new previewWindow(*context.previewForm, *file);
+        window = std::make_unique<previewWindow>(*context.previewForm, file->path, shown);
     } catch (const std::exception &error) {
-        QFile::remove(*file);
-        warn(mainWindow,
-             QString::fromUtf8(msg::PreviewWindowFailed) + QString::fromUtf8(error.what()));
+        failure = QString::fromUtf8(msg::PreviewWindowFailed) + QString::fromUtf8(error.what());
+    }
+    if (!written.get() && failure.isEmpty())
+        failure = QString::fromUtf8(msg::PreviewTempNotWritable) +
+                  QDir::toNativeSeparators(context.paths.tempDir);
+    if (!failure.isEmpty()) {
+        window.reset();
+        QFile::remove(file->path);
+        warn(mainWindow, failure);
         return nullptr;
     }
+
     window->setWindowTitle(QString());
     // Where no window manager acts on the full-screen request, the window
     // still covers the desktop instead of keeping the form's size.
     window->setGeometry(QApplication::desktop()->geometry());
     window->showFullScreen();
-    return window;
+    // It releases itself once its timer has fired.
+    return window.release();
 }
 
 } // namespace korvel

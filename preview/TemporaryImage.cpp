@@ -1,8 +1,9 @@
 #include "TemporaryImage.h"
 
+#include "PngWriter.h"
+
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,15 +11,12 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <utility>
 
 namespace korvel {
 
 namespace {
 
-// Qt maps PNG quality q to zlib level (100 - q) * 9 / 91, so 90 and above store
-// the image data uncompressed. The file lives for three seconds on a local
-// folder: writing fast matters, its size does not.
-constexpr int PngQuality = 100;
 constexpr int MaxAttempts = 100;
 
 double now()
@@ -26,20 +24,6 @@ double now()
     using Seconds = std::chrono::duration<double>;
     return std::chrono::duration_cast<Seconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-bool writePng(const QImage &image, int fd)
-{
-    QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-    QImageWriter writer(&file, "png");
-    writer.setQuality(PngQuality);
-    const bool written = writer.write(image) && file.flush();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
 }
 
 } // namespace
@@ -55,6 +39,26 @@ QString temporaryImageName(double secondsSinceEpoch)
     return stamp + QStringLiteral(".png");
 }
 
+std::optional<TemporaryImageFile> createTemporaryImageFile(const QString &tempDir,
+                                                           const std::function<double()> &clock)
+{
+    for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
+        const QString path = tempDir + temporaryImageName(clock());
+        FileDescriptor fd(::open(QFile::encodeName(path).constData(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (fd.get() >= 0)
+            return TemporaryImageFile{path, std::move(fd)};
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<TemporaryImageFile> createTemporaryImageFile(const QString &tempDir)
+{
+    return createTemporaryImageFile(tempDir, now);
+}
+
 std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir)
 {
     return writeTemporaryImage(image, tempDir, now);
@@ -63,21 +67,12 @@ std::optional<QString> writeTemporaryImage(const QImage &image, const QString &t
 std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir,
                                            const std::function<double()> &clock)
 {
-    for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
-        const QString path = tempDir + temporaryImageName(clock());
-        const QByteArray encoded = QFile::encodeName(path);
-        const int fd =
-            ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return std::nullopt;
-        }
-        if (writePng(image, fd))
-            return path;
-        ::unlink(encoded.constData());
+    std::optional<TemporaryImageFile> file = createTemporaryImageFile(tempDir, clock);
+    if (!file)
         return std::nullopt;
-    }
+    if (writeFastPng(image, file->fd.get()))
+        return file->path;
+    QFile::remove(file->path);
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FileDescriptor.h"
+
 #include <QString>
 
 #include <functional>
@@ -14,10 +16,21 @@ namespace korvel {
 // decimal point ("1700000000.0", "1700000000.25"), then ".png".
 QString temporaryImageName(double secondsSinceEpoch);
 
-// Writes `image` as PNG into a new file "<tempDir><time stamp>.png" and
-// returns its path. The file is created exclusively with mode 0600 and never
-// through a symbolic link; when the name is taken, a new time stamp is tried.
-// On failure nothing is left behind and nullopt is returned.
+// A new, empty file "<tempDir><time stamp>.png", open for writing. It is
+// created exclusively with mode 0600 and never through a symbolic link; when
+// the name is taken, a new time stamp is tried.
+struct TemporaryImageFile
+{
+    QString path;
+    FileDescriptor fd;
+};
+std::optional<TemporaryImageFile> createTemporaryImageFile(const QString &tempDir,
+                                                           const std::function<double()> &clock);
+std::optional<TemporaryImageFile> createTemporaryImageFile(const QString &tempDir);
+
+// Writes `image` as PNG into a new file "<tempDir><time stamp>.png" (see
+// above) and returns its path. On failure nothing is left behind and nullopt
+// is returned.
 std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir);
 
 // The same with the time taken from `clock` (seconds since the epoch).

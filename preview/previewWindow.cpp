@@ -7,15 +7,16 @@
 
 namespace korvel {
 
-previewWindow::previewWindow(const FormClass &form, const QString &imageFile)
+previewWindow::previewWindow(const FormClass &form, const QString &imageFile, const QImage &image)
     : QWidget(nullptr), preview(form)
 {
     preview.setupUi(this);
-    auto *image = new QLabel(this);
-    const QPixmap pixmap(imageFile);
-    image->setPixmap(pixmap);
+    auto *label = new QLabel(this);
+    // The pixels are in memory already; reading the file back would only cost time.
+    const QPixmap pixmap = QPixmap::fromImage(image);
+    label->setPixmap(pixmap);
     // One image pixel per screen pixel, whatever layout the form gives the window.
-    image->resize(pixmap.size());
+    label->resize(pixmap.size());
     // A precise timer: a coarse one may fire up to 5 % late.
     QTimer::singleShot(ShowMilliseconds, Qt::PreciseTimer, this, [this, imageFile] {
         closeWindow(imageFile);

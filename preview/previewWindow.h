@@ -2,6 +2,7 @@
 
 #include "preview/Ui_Form.h"
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
 
@@ -18,8 +19,9 @@ class previewWindow : public QWidget
 public:
     static constexpr int ShowMilliseconds = 3000;
 
-    // Loads the image once and arms the timer; does not show the window.
-    previewWindow(const FormClass &form, const QString &imageFile);
+    // Shows `image`, the pixels written to `imageFile`, and arms the timer;
+    // does not show the window.
+    previewWindow(const FormClass &form, const QString &imageFile, const QImage &image);
 
     // Closes the window, then removes `imageFile`.
     void closeWindow(const QString &imageFile);

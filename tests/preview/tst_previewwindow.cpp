@@ -67,10 +67,21 @@ private slots:
         QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.png$").match(files.join(' ')).hasMatch()); // one
         // A second apart, so that load cannot make the two timers look like one.
         QTest::qWait(1000);
-        pressPreview(*window, Jpeg);
+        pressPreview(*window, Images + QStringLiteral("clear.png")); // transparent
         QCOMPARE(livePreviews().size(), 2);
         const QPointer<previewWindow> second = livePreviews().value(livePreviews()[0] == first);
         QCOMPARE(tempFiles(env).size(), 2);
+        // Each window shows exactly what its file holds, alpha included.
+        for (const previewWindow *shown : {first.data(), second.data()}) {
+            const QString file = env.paths().tempDir + tempFiles(env).value(shown == second);
+            const QImage written(file);
+            QCOMPARE(written.size(), QApplication::desktop()->size());
+            QCOMPARE(shown->findChild<QLabel *>()
+                         ->pixmap(Qt::ReturnByValue)
+                         .toImage()
+                         .convertToFormat(written.format()),
+                     written);
+        }
         QVERIFY(first->close());
         QTest::qWait(previewWindow::ShowMilliseconds - 1300);
         QCOMPARE(tempFiles(env).size(), 2);
