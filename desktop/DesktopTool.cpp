@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <future>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,11 +59,11 @@ public:
     }
 
     // Draws the desktop once; false, after one line on standard error, when
-    // nothing was drawn.
-    bool draw()
+    // nothing was drawn. `early` may hold the wallpaper loaded already.
+    bool draw(std::future<ComposedPreview> *early = nullptr)
     {
         ::alarm(MaxSeconds);
-        const bool drawn = drawNow();
+        const bool drawn = drawNow(early);
         // The picture is gone; give its memory back while idle.
         ::malloc_trim(0);
         ::alarm(0);
@@ -101,7 +102,7 @@ private:
         return false;
     }
 
-    bool drawNow()
+    bool drawNow(std::future<ComposedPreview> *early)
     {
         struct stat status = {};
         if (::lstat(QFile::encodeName(m_paths.wallpaper).constData(), &status) != 0 &&
@@ -123,7 +124,12 @@ private:
             jobFromSettings(stored.values, m_paths.wallpaper, screen->virtualSize(), m_paths.font);
         // The installed wallpaper is always a regular file; a link there was planted.
         job.imageLinks = FileDescriptor::Links::Refuse;
-        const ComposedPreview composed = composePreviewImage(job);
+        ComposedPreview loaded;
+        if (early != nullptr && early->valid())
+            loaded = early->get();
+        if (loaded.image.size() != job.desktop)
+            loaded = loadDesktopImage(job);
+        const ComposedPreview composed = drawInfoText(std::move(loaded), job);
         if (composed.failure != PreviewFailure::None)
             return fail(compositionProblem(composed.failure, job));
 
@@ -179,6 +185,16 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
         return 1;
     }
 
+    // The wallpaper loads on a second thread while the toolkit starts.
+    std::future<ComposedPreview> early;
+    if (const QSize root = rootWindowSize(); !root.isEmpty()) {
+        PreviewJob job;
+        job.imagePath = paths.wallpaper;
+        job.imageLinks = FileDescriptor::Links::Refuse;
+        job.desktop = root;
+        early = std::async(std::launch::async, [job] { return loadDesktopImage(job); });
+    }
+
     // The root window is X's; the font is set up as for the window's preview on
     // the same display, so that both draw the same pixels.
     qputenv("QT_QPA_PLATFORM", "xcb");
@@ -188,7 +204,7 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
     QGuiApplication app(qtArgc, argv);
 
     DesktopTool tool(paths);
-    const bool drawn = tool.draw();
+    const bool drawn = tool.draw(&early);
     if (once)
         return drawn ? 0 : 1;
     tool.watch();

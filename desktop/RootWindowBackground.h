@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 class QImage;
@@ -13,5 +14,9 @@ namespace korvel {
 // outlives this process; the one an earlier run published is freed. Returns
 // an empty string on success, otherwise what went wrong.
 QString setRootBackground(const QImage &image, const QByteArray &displayName = QByteArray());
+
+// The size of the root window of the X display (empty: the one DISPLAY
+// names); an invalid size when there is none.
+QSize rootWindowSize(const QByteArray &displayName = QByteArray());
 
 } // namespace korvel

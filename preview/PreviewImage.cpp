@@ -118,6 +118,16 @@ int textLeftEdge(TextPosition position, int width)
 
 ComposedPreview composePreviewImage(const PreviewJob &job)
 {
+    return drawInfoText(loadDesktopImage(job), job);
+}
+
+ComposedPreview loadDesktopImage(const PreviewJob &job)
+{
+    return loadScaled(job);
+}
+
+ComposedPreview drawInfoText(ComposedPreview loaded, const PreviewJob &job)
+{
     if (job.fontPixelSize <= 0 || job.fontPixelSize > MaxFontPixelSize)
         return failed(PreviewFailure::FontSizeRefused);
     const QRawFont font(job.fontPath, job.fontPixelSize);
@@ -126,11 +136,10 @@ ComposedPreview composePreviewImage(const PreviewJob &job)
     const int ascent = qCeil(font.ascent());
     if (ascent <= 0)
         return failed(PreviewFailure::FontSizeRefused);
+    if (loaded.failure != PreviewFailure::None)
+        return loaded;
 
-    ComposedPreview result = loadScaled(job);
-    if (result.failure != PreviewFailure::None)
-        return result;
-
+    ComposedPreview result = std::move(loaded);
     QPainter painter(&result.image);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(textColor(job.colorIndex));

@@ -50,4 +50,10 @@ int textLeftEdge(TextPosition position, int width);
 // one line every ascent (whole pixels) + ExtraLineSpace.
 ComposedPreview composePreviewImage(const PreviewJob &job);
 
+// The two halves of composePreviewImage(). The image needs no application
+// object and may be loaded on any thread; the text is drawn with the
+// application's font engine, onto the image loaded for the same job.
+ComposedPreview loadDesktopImage(const PreviewJob &job);
+ComposedPreview drawInfoText(ComposedPreview loaded, const PreviewJob &job);
+
 } // namespace korvel
