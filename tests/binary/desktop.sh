@@ -19,72 +19,39 @@ share=/usr/share/korvel/desktopinfo
 errors=/tmp/tool.stderr
 export XDG_CACHE_HOME=/tmp/cache
 
-fail()
-{
-    echo "FAIL ($case): $*" >&2
-    [ -s "$errors" ] && { echo "--- standard error of the tool:" && cat "$errors"; } >&2
-    exit 1
-}
-
-# poll_for SECONDS COMMAND...: runs the command every 50 ms until it succeeds.
-poll_for()
-{
-    local seconds=$1 i
-    shift
-    for ((i = 0; i < seconds * 20; i++)); do
-        "$@" && return 0
-        sleep 0.05
-    done
-    return 1
-}
-
 root_picture() { import -window root rgb:- 2>/dev/null | sha256sum | cut -c1-16; }
-# shows_on_root PNG: the root window's pixels are those of the picture.
-shows_on_root()
-{
-    import -window root /tmp/root.png && [ "$(compare -metric AE "$1" /tmp/root.png null: 2>&1)" = 0 ]
-}
 cached() { ls "$XDG_CACHE_HOME"/korvel-desktopinfo/desktop-*.png 2>/dev/null; }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-
+pixmap() { xprop -root "$1" | awk '{ print $NF }'; }
+hidden() { sed -i "s/^Hidden=.*/Hidden=$1/" /etc/xdg/autostart/korvel-desktopinfo.desktop; }
 # The root window shows the newest cached picture, which differs from $1.
-redrawn()
-{
-    local now
-    now=$(cached) && [ "$now" != "$1" ] && shows_on_root "$now"
-}
+redrawn() { local now && now=$(cached) && [ "$now" != "$1" ] && shows_on_root "$now"; }
 
-case_preview_equals_desktop()
-{
+case_preview_equals_desktop() {
     # The window's preview of the same settings, taken from /tmp as it is shown.
-    QT_QPA_PLATFORM=xcb korvel-desktopinfo-gui 2>/dev/null &
-    local gui=$! preview window
-    poll_for 10 eval 'window=$(xdotool search --onlyvisible --pid $gui 2>/dev/null)' ||
-        fail "no window"
-    xdotool windowfocus --sync "$window"
-    xdotool key shift+Tab shift+Tab shift+Tab space # pbExit, pbSave, pushButton
-    poll_for 10 eval 'preview=$(ls /tmp/[0-9]*.png 2>/dev/null)' || fail "no preview file"
+    app_start 0 ""
+    wait_window '^Сведения на рабочем столе' >/dev/null
+    keys shift+Tab shift+Tab shift+Tab space # pbExit, pbSave, pushButton
+    poll 10 eval 'ls /tmp/[0-9]*.png' >/dev/null 2>&1 || fail "no preview file"
     sleep 0.5
-    cp "$preview" /tmp/preview.png
-    kill "$gui"
-    wait "$gui" 2>/dev/null
+    cp /tmp/[0-9]*.png /tmp/preview.png
+    kill "$APP_PID" && wait "$APP_PID"
 
     korvel-desktopinfo --once 2>"$errors" || fail "status $?"
     [ ! -s "$errors" ] || fail "the tool complained"
     shows_on_root /tmp/preview.png || fail "the desktop is not the preview"
     local first
-    first=$(xprop -root _XROOTPMAP_ID | awk '{ print $NF }')
-    [ "$(xprop -root ESETROOT_PMAP_ID | awk '{ print $NF }')" = "$first" ] || fail "properties differ"
+    first=$(pixmap _XROOTPMAP_ID)
+    [ "$(pixmap ESETROOT_PMAP_ID)" = "$first" ] || fail "properties differ"
     korvel-desktopinfo --once 2>"$errors" || fail "second run: status $?"
-    [ "$(xprop -root _XROOTPMAP_ID | awk '{ print $NF }')" != "$first" ] || fail "no new pixmap"
+    [ "$(pixmap _XROOTPMAP_ID)" != "$first" ] || fail "no new pixmap"
     [ "$(cached | wc -l)" = 1 ] || fail "older pictures are kept: $(cached)"
 }
 
-case_gsettings()
-{
-    local home=/tmp/home
-    mkdir -p -m 0700 "$home"
-    HOME=$home dbus-run-session -- bash -c '
+case_gsettings() {
+    mkdir -p /tmp/home && chmod 0700 /tmp/home
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    HOME=/tmp/home dbus-run-session -- bash -c '
         korvel-desktopinfo --once && for key in picture-uri picture-uri-dark picture-options; do
             gsettings get org.gnome.desktop.background "$key"; done' >/tmp/keys 2>"$errors" ||
         fail "status $?"
@@ -93,43 +60,37 @@ case_gsettings()
 'stretched'" ] || fail "GSettings hold $(cat /tmp/keys)"
 }
 
-case_bad_input()
-{
+# Each line of bad-input.txt spoils the input: the tool fails at once with one
+# line on standard error, and the desktop stays as it was; so without a display.
+case_bad_input() {
     korvel-desktopinfo --once 2>"$errors" || fail "the first drawing failed"
     local before plant
     before=$(root_picture)
-    cp "$share/wallpaper.png" /tmp/good.png
-    cp "$share/settings.ini" /tmp/good.ini
-    while IFS='|' read -r plant; do
+    cp "$share/wallpaper.png" /tmp/good.png && cp "$share/settings.ini" /tmp/good.ini
+    while read -r plant; do
         rm -f "$share/wallpaper.png" "$share/settings.ini"
         cp /tmp/good.png "$share/wallpaper.png" && cp /tmp/good.ini "$share/settings.ini"
         eval "$plant"
-        SECONDS=0
-        timeout 40 korvel-desktopinfo --once 2>"$errors"
-        [ $? = 1 ] || fail "$plant: status not 1"
-        ((SECONDS < 35)) || fail "$plant: took $SECONDS s"
-        [ "$(wc -l <"$errors")" = 1 ] || fail "$plant: not one line on standard error"
+        fails_once "$plant"
         [ "$(root_picture)" = "$before" ] || fail "$plant: the desktop changed"
-    done <<'PLANTS'
-rm "$share/wallpaper.png"
-echo 'no picture' >"$share/wallpaper.png"
-cp "$here/../data/images/declares-30000x30000.png" "$share/wallpaper.png"
-rm "$share/wallpaper.png" && mkfifo "$share/wallpaper.png"
-rm "$share/wallpaper.png" && ln -s /tmp/good.png "$share/wallpaper.png"
-rm "$share/settings.ini" && mkfifo "$share/settings.ini"
-printf '[Settings]\nFontSize=0\n' >"$share/settings.ini"
-PLANTS
-    DISPLAY= korvel-desktopinfo --once 2>"$errors"
-    [ $? = 1 ] && [ "$(wc -l <"$errors")" = 1 ] || fail "without a display"
+    done <"$here/../data/desktop/bad-input.txt"
+    DISPLAY='' fails_once "without a display"
+}
+
+fails_once() {
+    SECONDS=0
+    timeout 40 korvel-desktopinfo --once 2>"$errors"
+    [ $? = 1 ] || fail "$1: status not 1"
+    ((SECONDS < 35)) || fail "$1: took $SECONDS s"
+    [ "$(wc -l <"$errors")" = 1 ] || fail "$1: not one line on standard error"
 }
 
 # In the background the tool draws again on every change, and only then.
-case_keeps_current()
-{
-    sed -i 's/^Hidden=true$/Hidden=false/' /etc/xdg/autostart/korvel-desktopinfo.desktop
+case_keeps_current() {
+    hidden false
     korvel-desktopinfo 2>"$errors" &
     local tool=$! picture ticks
-    poll_for 5 cached >/dev/null || fail "not drawn at start"
+    poll 5 cached >/dev/null || fail "not drawn at start"
     for change in "ip address replace 10.9.8.77/16 dev eth0" \
         "ip route replace default via 10.9.0.254" \
         "sed -i s/Color=1/Color=4/ $share/settings.ini" \
@@ -140,24 +101,25 @@ case_keeps_current()
         sleep 2
         [ "$(cpu_ticks "$tool")" = "$ticks" ] || fail "busy while nothing changed"
         eval "$change"
-        poll_for 1 redrawn "$picture" || fail "not redrawn within a second after: $change"
+        poll 1 redrawn "$picture" || fail "not redrawn within a second after: $change"
     done
     kill -TERM "$tool"
-    poll_for 5 eval '! kill -0 $tool 2>/dev/null' || fail "SIGTERM did not end it"
+    poll 5 ended "$tool" || fail "SIGTERM did not end it"
     wait "$tool" || fail "status $? after SIGTERM"
-    sed -i 's/^Hidden=false$/Hidden=true/' /etc/xdg/autostart/korvel-desktopinfo.desktop
+    hidden true
     korvel-desktopinfo 2>"$errors" || fail "status $? with autostart off"
     grep -q 'switched off' "$errors" || fail "no word on autostart being off"
     # The end of the X session ends it.
-    sed -i 's/^Hidden=true$/Hidden=false/' /etc/xdg/autostart/korvel-desktopinfo.desktop
+    hidden false
     korvel-desktopinfo 2>"$errors" &
     tool=$!
-    poll_for 5 eval '[ "$(cached)" != "$picture" ]' || true
+    poll 5 redrawn "$(cached)" || true
     sandbox_stop_xvfb
-    poll_for 5 eval '! kill -0 $tool 2>/dev/null' || fail "it outlived the X server"
+    poll 5 ended "$tool" || fail "it outlived the X server"
 }
 
 declare -F "case_$case" >/dev/null || fail "no such case"
+# shellcheck disable=SC2119 # no further folders
 sandbox_mount
 sandbox_install "$1"
 ip link set lo up

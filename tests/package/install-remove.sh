@@ -12,8 +12,6 @@ set -euo pipefail
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=../binary/sandbox.sh
 source "$here/../binary/sandbox.sh"
-# shellcheck source=checks.sh
-source "$here/checks.sh"
 sandbox_enter "$@"
 
 # The packages are opened before the mounts, which may hide their folder.
@@ -26,45 +24,36 @@ cat <&"$package" >"$deb"
 cat <&"$tool_package" >/tmp/$tool.deb
 dir=/usr/share/korvel/desktopinfo
 entry=/etc/xdg/autostart/$tool.desktop
+icon=/usr/share/icons/hicolor/256x256/apps/$pkg
 export DEBIAN_FRONTEND=noninteractive
 
 # As a member of korvel, but not root.
-as_member() {
-  setpriv --reuid=65534 --regid=65534 --groups="$(getent group korvel | cut -d: -f3)" "$@"
+as_member() { setpriv --reuid=65534 --regid=65534 --groups="$(getent group korvel | cut -d: -f3)" "$@"; }
+# The settings file exists, belongs to root:korvel with mode 0664, and holds $1.
+settings_hold() {
+    expect_stat "$dir/settings.ini" "root:korvel 664"
+    expect_content "$dir/settings.ini" "$1"
 }
-
-# Start from a machine without the packages and the group, whatever the host has.
-for p in $tool $pkg; do
-  if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -qv 'not-installed'; then
-    dpkg --purge "$p" >/dev/null
-  fi
-done
-if getent group korvel >/dev/null; then groupdel korvel; fi
-if dpkg-statoverride --list "$dir" >/dev/null; then dpkg-statoverride --remove "$dir"; fi
+purge_packages
 
 step "install both with apt-get: nothing else is needed"
-out=$(apt-get install -y -q "$deb" /tmp/$tool.deb 2>&1) || { echo "$out"; fail "apt-get install failed"; }
-echo "$out" | grep -q '^0 upgraded, 2 newly installed, 0 to remove' ||
-  { echo "$out"; fail "apt-get wanted more than these packages"; }
+out=$(apt-get install -y -q "$deb" /tmp/$tool.deb 2>&1) || { echo "$out" && fail "apt-get install failed"; }
+grep -q '^0 upgraded, 2 newly installed, 0 to remove' <<<"$out" ||
+    { echo "$out" && fail "apt-get wanted more than these packages"; }
 
 step "group, owners and modes"
 gid=$(getent group korvel | cut -d: -f3) || fail "no group korvel"
 [ "$gid" -lt 1000 ] || fail "korvel is not a system group (gid $gid)"
 expect_stat "$dir" "root:korvel 2775"
-expect_stat "$dir/settings.ini" "root:korvel 664"
-[ ! -s "$dir/settings.ini" ] || fail "a new settings file should be empty"
-expect_stat /usr/bin/$pkg "root:root 755"
-expect_stat "$dir/korvelDesktopinfoGui.xml" "root:root 644"
-expect_stat "$dir/preview.xml" "root:root 644"
-expect_stat /usr/share/icons/hicolor/256x256/apps/$pkg "root:root 644"
-expect_stat /usr/share/icons/hicolor/256x256/apps/$pkg.png "root:root 644"
-expect_stat /usr/share/fonts/truetype/noto/NotoSansDisplay-Regular.ttf "root:root 644"
+settings_hold ""
+for f in /usr/bin/$pkg /usr/bin/$tool; do expect_stat "$f" "root:root 755"; done
+for f in "$dir/korvelDesktopinfoGui.xml" "$dir/preview.xml" "$icon" "$icon.png" "$entry" \
+    /usr/share/fonts/truetype/noto/NotoSansDisplay-Regular.ttf /usr/share/man/man1/$tool.1.gz; do
+    expect_stat "$f" "root:root 644"
+done
 desktop-file-validate /usr/share/applications/$pkg.desktop
-expect_absent /etc/xdg/autostart/$pkg.desktop
-expect_stat /usr/bin/$tool "root:root 755"
-expect_stat /usr/share/man/man1/$tool.1.gz "root:root 644"
-expect_stat "$entry" "root:root 644"
 desktop-file-validate "$entry"
+expect_absent /etc/xdg/autostart/$pkg.desktop
 dpkg-query -W -f='${Conffiles}\n' $tool | grep -q "^ $entry " || fail "$entry is not a conffile"
 grep -qx 'Hidden=true' "$entry" || fail "$entry is not switched off"
 
@@ -77,41 +66,38 @@ apt-get check -q >/dev/null || fail "$pkg lacks something without $tool"
 
 step "a member of korvel writes the settings and the wallpaper"
 as_member sh -c "printf '[Settings]\nColor=3\n' >'$dir/settings.ini'"
-as_member sh -c "cp /usr/share/icons/hicolor/256x256/apps/$pkg.png '$dir/wallpaper.png' &&
-  chmod 0664 '$dir/wallpaper.png'"
-expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
-settings_before=$(cat "$dir/settings.ini")
+as_member sh -c "cp $icon.png '$dir/wallpaper.png' && chmod 0664 '$dir/wallpaper.png'"
+settings=$(cat "$dir/settings.ini")
+kept() {
+    settings_hold "$settings"
+    expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+}
+kept
 
 step "upgrade keeps the settings and the wallpaper"
-rm -rf /tmp/next
 dpkg-deb -R "$deb" /tmp/next
 sed -i 's/^Version: .*/Version: 99.0.0/' /tmp/next/DEBIAN/control
 dpkg-deb --root-owner-group -b /tmp/next /tmp/next.deb >/dev/null
 dpkg -i /tmp/next.deb >/dev/null
 [ "$(dpkg-query -W -f='${Version}' $pkg)" = 99.0.0 ] || fail "not upgraded"
-expect_content "$dir/settings.ini" "$settings_before"
-expect_stat "$dir/settings.ini" "root:korvel 664"
-expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+kept
 expect_stat "$dir" "root:korvel 2775"
 
 step "removal keeps the settings and the wallpaper"
 dpkg --remove $pkg >/dev/null 2>&1
 expect_absent /usr/bin/$pkg
 expect_absent "$dir/korvelDesktopinfoGui.xml"
-expect_content "$dir/settings.ini" "$settings_before"
-expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+kept
 getent group korvel >/dev/null || fail "removal deleted the group"
 
 step "installing again after removal keeps them too"
 dpkg -i /tmp/next.deb >/dev/null
-expect_content "$dir/settings.ini" "$settings_before"
-expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
+kept
 
 step "a missing settings file is created again, empty"
 rm "$dir/settings.ini"
 dpkg -i /tmp/next.deb >/dev/null
-expect_stat "$dir/settings.ini" "root:korvel 664"
-[ ! -s "$dir/settings.ini" ] || fail "a new settings file should be empty"
+settings_hold ""
 
 step "postinst replaces a link planted at the settings file, never following it"
 sentinel=/etc/korvel-sentinel
@@ -125,17 +111,15 @@ as_member ln -s "$sentinel" "$dir/settings.ini"
 "$postinst" configure 99.0.0 >/dev/null
 [ "$(sentinel_state)" = "$untouched" ] || fail "postinst changed the link's target: $(sentinel_state)"
 [ ! -L "$dir/settings.ini" ] || fail "the planted link is still there"
-expect_stat "$dir/settings.ini" "root:korvel 664"
+settings_hold ""
 
 step "... nor while a member keeps swapping a link in and out"
 # shellcheck disable=SC2016 # the inner sh expands them
 as_member timeout 2 sh -c 'while :; do rm -f "$1"; ln -s "$2" "$1"; done 2>/dev/null' \
-  _ "$dir/settings.ini" "$sentinel" &
+    _ "$dir/settings.ini" "$sentinel" &
 swapper=$!
 # A run may fail when mv gives up on the swapping; none may touch the target.
-while kill -0 $swapper 2>/dev/null; do
-  "$postinst" configure 99.0.0 >/dev/null 2>&1 || true
-done
+while running $swapper; do "$postinst" configure 99.0.0 >/dev/null 2>&1 || true; done
 wait $swapper || true
 [ "$(sentinel_state)" = "$untouched" ] || fail "postinst changed the link's target: $(sentinel_state)"
 [ "$(ls -A /usr/share/korvel)" = desktopinfo ] || fail "left in /usr/share/korvel: $(ls -A /usr/share/korvel)"
@@ -143,12 +127,10 @@ wait $swapper || true
 step "purge removes the settings, the wallpaper and the leftovers of saves"
 as_member touch "$dir/.settings.ini.Ab12Cd" "$dir/.wallpaper.png.Ef34Gh"
 dpkg --purge $pkg >/dev/null
-expect_absent "$dir/settings.ini"
-expect_absent "$dir/wallpaper.png"
 expect_absent /usr/share/korvel
 ! dpkg-statoverride --list "$dir" >/dev/null || fail "the folder's override is left"
 dpkg-query -W -f='${Status}' $pkg 2>/dev/null | grep -q 'not-installed' ||
-  [ -z "$(dpkg-query -W -f='${Status}' $pkg 2>/dev/null)" ] || fail "dpkg still knows the package"
+    [ -z "$(dpkg-query -W -f='${Status}' $pkg 2>/dev/null)" ] || fail "dpkg still knows the package"
 # The group stays: files elsewhere may still belong to it.
 getent group korvel >/dev/null || fail "purge deleted the group"
 

@@ -15,10 +15,6 @@ set -euo pipefail
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=../binary/sandbox.sh
 source "$here/../binary/sandbox.sh"
-# shellcheck source=checks.sh
-source "$here/checks.sh"
-# shellcheck source=desktop.sh
-source "$here/desktop.sh"
 sandbox_enter "$@"
 
 # The inputs and the screenshot folder are opened before the mounts, which
@@ -40,6 +36,7 @@ user=65534  # the user of the day
 other=65533 # another user, never in the group
 image=/tmp/pictures/sea.png
 title='^Сведения на рабочем столе'
+errors=/tmp/app.log
 export DEBIAN_FRONTEND=noninteractive
 
 # The form's keyboard order runs cbUsername, cbIPaddress, cbHostname,
@@ -55,46 +52,56 @@ settings_lines() {
 
 # save_with_yes: presses the focused save button and confirms.
 save_with_yes() {
-  keys space
-  wait_window '^Сохранение параметров$' >/dev/null
-  keys alt+y
+    keys space
+    wait_window '^Сохранение параметров$' >/dev/null
+    keys alt+y
 }
 
 # choose_image: presses the focused pbBrowse and types the image's path into
 # the file chooser.
 choose_image() {
-  keys space
-  wait_window '^Выбрать файл$' >/dev/null
-  type_text "$image"
-  keys Return
-  back_to "$main"
+    keys space
+    wait_window '^Выбрать файл$' >/dev/null
+    type_text "$image"
+    keys Return
+    back_to "$main"
 }
 
-# back_to WINDOW: gives the keyboard back to a window after a box or the
-# file chooser has closed (there is no window manager to do it).
-back_to() {
-  sleep 0.2
-  xdotool windowfocus --sync "$1"
-  sleep 0.1
+# answer TITLE-REGEX: waits for a box with that title, keeps a screenshot
+# named $2 if given, presses Return and gives the keyboard back to the main
+# window (there is no window manager to do it).
+answer() {
+    wait_window "$1" >/dev/null
+    [ -z "${2:-}" ] || shot "$2"
+    keys Return
+    back_to "$main"
 }
+back_to() { sleep 0.2 && xdotool windowfocus --sync "$1" && sleep 0.1; }
 
 # since T0: seconds passed since the time T0 (date +%s.%N).
-since() {
-  awk -v now="$(date +%s.%N)" -v t0="$1" 'BEGIN { printf "%.2f", now - t0 }'
-}
+since() { awk -v now="$(date +%s.%N)" -v t0="$1" 'BEGIN { printf "%.2f", now - t0 }'; }
 
 # folder_state: the settings folder as it is now, to compare with later.
-folder_state() {
-  (cd "$dir" && stat -c '%n %U:%G %a %s %Y' -- * && sha256sum -- *)
+folder_state() { (cd "$dir" && stat -c '%n %U:%G %a %s %Y' -- * && sha256sum -- *); }
+
+# The settings file holds $want within 10 s.
+settings_are() { [ "$(settings_lines)" = "$want" ]; }
+
+# A user outside the group moves to pbSave (keys after $1), confirms, is
+# refused (screenshot $1), and the settings folder is still as in $before.
+refused() {
+    local name=$1
+    shift
+    keys "$@"
+    save_with_yes
+    answer '^Ошибка!$' "$name"
+    [ "$(folder_state)" = "$before" ] || fail "a refused save changed the settings folder"
+    keys Tab space # pbExit
+    app_end 0
 }
 
 step "install the packages"
-for p in $tool $pkg; do
-  if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -qv 'not-installed'; then
-    dpkg --purge "$p" >/dev/null
-  fi
-done
-if getent group korvel >/dev/null; then groupdel korvel; fi
+purge_packages
 cat <&"$package" >/tmp/$pkg.deb
 cat <&"$tool_package" >/tmp/$tool.deb
 dpkg -i /tmp/$pkg.deb /tmp/$tool.deb >/dev/null
@@ -112,15 +119,11 @@ step "root turns the tool's autostart entry on"
 grep -qx 'Hidden=true' "$entry" || fail "the tool's entry is not installed switched off"
 app_start 0 ""
 main=$(wait_window "$title")
-keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab # cbUsername, to cbAutostart
-keys space
-wait_window '^Выполнено$' >/dev/null
-shot 0-autostart-on
-keys Return
-back_to "$main"
+keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space # from cbUsername to cbAutostart
+answer '^Выполнено$' 0-autostart-on
 grep -qx 'Hidden=false' "$entry" || fail "the entry holds: $(cat "$entry")"
 keys Tab Tab Tab space # pbExit
-app_end
+app_end 0
 
 step "outside the group, saving is refused and nothing changes"
 before=$(folder_state)
@@ -128,25 +131,17 @@ app_start $user ""
 main=$(wait_window "$title")
 keys space Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab # cbUsername, to pbBrowse
 choose_image
-keys Tab Tab Tab # pbSave
-save_with_yes
-wait_window '^Ошибка!$' >/dev/null
-shot 1-outsider-warning
-keys Return
-back_to "$main"
-[ "$(folder_state)" = "$before" ] || fail "a refused save changed the settings folder"
-keys Tab space # pbExit
-app_end
+refused 1-outsider-warning Tab Tab Tab # pbSave
 
 step "as a member of korvel: choose the image, set the options, save"
 # The desktop tool, as autostart starts it at the member's login, waits for a wallpaper.
 setpriv --reuid=$user --regid=$user --groups="$gid" env -i HOME=/tmp/home-$user \
-  DISPLAY="$DISPLAY" korvel-desktopinfo >>/tmp/tool.log 2>&1 &
+    DISPLAY="$DISPLAY" korvel-desktopinfo >>/tmp/tool.log 2>&1 &
 tool=$!
 app_start $user "$gid"
 main=$(wait_window "$title")
 keys space Tab Tab space Tab Tab space Tab space # Username, Hostname, Logo, Gateway
-keys Tab space Tab                                 # cbOver, into textEdit
+keys Tab space Tab                               # cbOver, into textEdit
 type_text 'Кабинет 12'
 keys Tab Down Down Tab ctrl+a # comboBox: the third colour; spinBox
 type_text 28
@@ -156,47 +151,20 @@ keys Tab Tab Tab # pbSave
 shot 2-member-form
 save_with_yes
 wait_window '^Выполнено!$' >/dev/null
-for _ in $(seq 10); do
-  xprop -root _XROOTPMAP_ID | grep -q 'pixmap id' && break
-  sleep 0.1
-done
-xprop -root _XROOTPMAP_ID | grep -q 'pixmap id' ||
-  fail "the save is not on the desktop within a second: $(cat /tmp/tool.log)"
+poll 1 eval 'xprop -root _XROOTPMAP_ID | grep -q "pixmap id"' ||
+    fail "the save is not on the desktop within a second: $(cat /tmp/tool.log)"
 kill "$tool"
-keys Return
-back_to "$main"
-
-expected="Displaying/Gateway=true
-Displaying/Hostname=true
-Displaying/IPaddress=false
-Displaying/Netmask=false
-Displaying/Over=true
-Displaying/OverText=Кабинет 12
-Displaying/Username=true
-Settings/Color=2
-Settings/FontSize=28
-Settings/Image=$dir/wallpaper.png
-Settings/Logo=true
-Settings/OriginalImage=$image
-Settings/Position=center"
-for _ in $(seq 100); do
-  [ "$(settings_lines)" = "$expected" ] && break
-  sleep 0.1
-done
-[ "$(settings_lines)" = "$expected" ] ||
-  fail "the settings file holds:
-$(cat "$dir/settings.ini")"
+answer '^Выполнено!$'
+want=$(cat "$here/../data/settings/userday-saved.txt")
+poll 10 settings_are || fail "the settings file holds: $(cat "$dir/settings.ini")"
 cmp -s "$image" "$dir/wallpaper.png" || fail "the wallpaper is not a copy of the image"
 expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
 # Saving replaces the settings file with a new one, which the folder's setgid
 # bit keeps in the group.
-echo "settings file after saving: $(stat -c '%U:%G %a' "$dir/settings.ini")"
-[ "$(stat -c %G "$dir/settings.ini")" = korvel ] || fail "the settings file left the group"
-[ "$(stat -c %a "$dir/settings.ini")" = 664 ] || fail "the settings file is not 0664"
-[ "$(ls -A "$dir" | wc -l)" -eq 4 ] || fail "stray files in $dir: $(ls -A "$dir")"
-saved=$(settings_lines)
+expect_stat "$dir/settings.ini" "nobody:korvel 664"
+[ "$(find "$dir" -mindepth 1 | wc -l)" -eq 4 ] || fail "stray files in $dir: $(ls -A "$dir")"
 keys Tab space # pbExit
-app_end
+app_end 0
 
 step "opened again, the form shows what was saved"
 app_start $user "$gid"
@@ -206,15 +174,8 @@ shot 3-reopened
 : >"$dir/settings.ini"
 keys shift+Tab shift+Tab # pbSave, backwards past pbExit
 save_with_yes
-wait_window '^Выполнено!$' >/dev/null
-keys Return
-back_to "$main"
-for _ in $(seq 100); do
-  [ "$(settings_lines)" = "$saved" ] && break
-  sleep 0.1
-done
-[ "$(settings_lines)" = "$saved" ] ||
-  fail "the form did not show what was saved; saving it again wrote:
+answer '^Выполнено!$'
+poll 10 settings_are || fail "the form did not show what was saved; saving it again wrote:
 $(cat "$dir/settings.ini")"
 
 step "the preview fills the screen for three seconds, then its file is gone"
@@ -222,58 +183,46 @@ keys shift+Tab # pushButton
 t0=$(date +%s.%N)
 keys space
 preview=$(wait_other_window "$main")
-[ -n "$preview" ] || { shot 4-no-preview; fail "no preview window"; }
+[ -n "$preview" ] || { shot 4-no-preview && fail "no preview window"; }
 file=$(find /tmp -maxdepth 1 -regextype posix-extended -regex '/tmp/[0-9]+\.[0-9]+\.png')
-[ -n "$file" ] || fail "no preview file in /tmp"
-[ "$(echo "$file" | wc -l)" -eq 1 ] || fail "more than one preview file: $file"
+[ "$(echo "$file" | wc -w)" -eq 1 ] || fail "not one preview file in /tmp: $file"
 # The window asks to be shown full screen and, with no window manager on this
 # screen, covers it by itself.
 xprop -id "$preview" _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN ||
-  fail "the preview window does not ask for full screen"
+    fail "the preview window does not ask for full screen"
 [ "$(identify -format '%m %wx%h' "$file")" = "PNG ${SCREEN_W}x${SCREEN_H}" ] ||
-  fail "the preview file is not a PNG of the screen's size"
+    fail "the preview file is not a PNG of the screen's size"
 [ "$(xdotool getwindowgeometry "$preview" | tr -d ' ' | grep -E 'Position|Geometry' | tr '\n' ' ')" \
-  = "Position:0,0(screen:0) Geometry:${SCREEN_W}x${SCREEN_H} " ] ||
-  fail "the preview window does not cover the screen: $(xdotool getwindowgeometry "$preview")"
+    = "Position:0,0(screen:0) Geometry:${SCREEN_W}x${SCREEN_H} " ] ||
+    fail "the preview window does not cover the screen: $(xdotool getwindowgeometry "$preview")"
 sleep 0.3
-import -window root /tmp/screen.png
 cp "$file" /tmp/preview.png
 shot 4-preview
 # The text is drawn in the chosen green from two fifths of the width on.
-green_left=$(convert /tmp/preview.png -crop "$((SCREEN_W * 2 / 5))x$SCREEN_H+0+0" -fill black \
-  +opaque 'rgb(0,128,0)' -fill white -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
-green_all=$(convert /tmp/preview.png -fill black +opaque 'rgb(0,128,0)' -fill white \
-  -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
+green() {
+    convert /tmp/preview.png "$@" -fill black +opaque 'rgb(0,128,0)' -fill white \
+        -opaque 'rgb(0,128,0)' -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+green_left=$(green -crop "$((SCREEN_W * 2 / 5))x$SCREEN_H+0+0")
+green_all=$(green)
 { [ "$green_left" -eq 0 ] && [ "$green_all" -gt 100 ]; } ||
-  fail "the text is not drawn in green from the centre position ($green_left left, $green_all in all)"
-[ "$(compare -metric AE /tmp/screen.png /tmp/preview.png null: 2>&1)" = 0 ] ||
-  fail "the screen does not show the preview image"
+    fail "the text is not drawn in green from the centre position ($green_left left, $green_all in all)"
+shows_on_root /tmp/preview.png || fail "the screen does not show the preview image"
 while visible_windows | grep -qx "$preview"; do
-  awk -v s="$(since "$t0")" 'BEGIN { exit !(s < 8) }' || fail "the preview stays open"
-  sleep 0.05
+    awk -v s="$(since "$t0")" 'BEGIN { exit !(s < 8) }' || fail "the preview stays open"
+    sleep 0.05
 done
 shown=$(since "$t0")
 awk -v s="$shown" 'BEGIN { exit !(s >= 2.9) }' || fail "the preview closed after only $shown s"
-for _ in $(seq 20); do
-  [ -e "$file" ] || break
-  sleep 0.05
-done
-expect_absent "$file"
+poll 1 test ! -e "$file" || fail "$file is left"
 echo "preview shown for $shown s"
 keys Tab Tab space # pbSave, pbExit
-app_end
+app_end 0
 
 step "another user outside the group changes nothing"
 before=$(folder_state)
 app_start $other ""
 main=$(wait_window "$title")
-keys shift+Tab shift+Tab # pbSave
-save_with_yes
-wait_window '^Ошибка!$' >/dev/null
-keys Return
-back_to "$main"
-[ "$(folder_state)" = "$before" ] || fail "a refused save changed the settings folder"
-keys Tab space # pbExit
-app_end
+refused "" shift+Tab shift+Tab # pbSave
 
 echo "PASS ($((SECONDS - t_start)) s on screen)"
