@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtTest>
 
 #include <cstdio>
 #include <unistd.h>
@@ -71,6 +72,23 @@ QByteArray TestEnvironment::readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+void TestEnvironment::addRows(const QString &file, int columns)
+{
+    QTest::addColumn<QStringList>("row");
+    const QString text = QString::fromUtf8(readFile(QStringLiteral(KORVEL_TEST_DATA "/") + file));
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        QStringList fields = line.split(QStringLiteral(" | "));
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (fields.size() != columns + 1)
+            qFatal("%s: not %d fields: %s", qPrintable(file), columns, qPrintable(line));
+        const QString tag = fields.takeFirst();
+        for (QString &field : fields)
+            field.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+        QTest::newRow(qPrintable(tag)) << fields;
+    }
 }
 
 void TestEnvironment::useMainForm(const QString &dataFormName)

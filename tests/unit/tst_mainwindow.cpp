@@ -1,89 +1,95 @@
 #include "app/StartupError.h"
+#include "app/WindowPlacement.h"
 #include "helpers/ModalAnswerer.h"
 #include "helpers/TestEnvironment.h"
 #include "helpers/Unprivileged.h"
 #include "mainwindow/KorvelWindow.h"
+#include "mainwindow/Ui_MainWindow.h"
+#include "preview/CollectSystemInfo.h"
+#include "preview/InfoText.h"
+#include "preview/JobFromSettings.h"
+#include "settings/FormSettings.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTextEdit>
+#include <QProcess>
 #include <QtTest>
+#include <QtWidgets>
 
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace korvel;
+
+// The window and its form: building it from the installed form file, the
+// buttons' handlers, and what the form's choices make of the preview's job.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void rejectsABrokenForm_data()
+    void initTestCase()
     {
-        QTest::addColumn<QByteArray>(
-            "from");                        // replaced in the installed form; empty: the whole file
-        QTest::addColumn<QByteArray>("to"); // "-": no file at all
-        QTest::addColumn<QString>("named");
-        QTest::newRow("missing button")
-            << QByteArray("name=\"pbSave\"") << QByteArray("name=\"pbStore\"") << "\"pbSave\"";
-        QTest::newRow("missing line edit") << QByteArray("name=\"lineBrowse\"")
-                                           << QByteArray("name=\"linePath\"") << "\"lineBrowse\"";
-        QTest::newRow("spin box of another class")
-            << QByteArray("class=\"QSpinBox\"") << QByteArray("class=\"QDoubleSpinBox\"")
-            << "\"spinBox\" is a QDoubleSpinBox";
-        QTest::newRow("check box that is a radio button")
-            << QByteArray("class=\"QCheckBox\" name=\"cbAutostart\"")
-            << QByteArray("class=\"QRadioButton\" name=\"cbAutostart\"")
-            << "\"cbAutostart\" is a QRadioButton";
-        QTest::newRow("missing file")
-            << QByteArray() << QByteArray("-") << "cannot use the form file";
-        // Only root or this user may have written a form: it can call the window's slots.
-        QTest::newRow("group may write") << QByteArray() << QByteArray("@0664") << "mode 0664";
-        QTest::newRow("others may write") << QByteArray() << QByteArray("@0646") << "mode 0646";
-        QTest::newRow("another user's") << QByteArray() << QByteArray("@owner") << "user id 65534";
-        QTest::newRow("empty") << QByteArray() << QByteArray("") << "empty";
-        QTest::newRow("not XML") << QByteArray() << QByteArray("<ui><widget class=\"QMainWindow\">")
-                                 << "not well-formed";
-        QTest::newRow("not a form") << QByteArray() << QByteArray("<html/>") << "<html>";
-        QTest::newRow("no widget")
-            << QByteArray() << QByteArray("<ui version=\"4.0\"/>") << "no top-level widget";
-        QTest::newRow("another top-level class")
-            << QByteArray()
-            << QByteArray("<ui version=\"4.0\"><widget class=\"QDialog\" name=\"D\"/></ui>")
-            << "class QDialog";
+        // The host facts of the preview come from the real system: as root, from a
+        // network of our own with an address and a default route.
+        if (::geteuid() == 0 && ::unshare(CLONE_NEWNET) == 0)
+            QCOMPARE(QProcess::execute("sh", {"-ec", "ip link set lo up && ip link add v0 type "
+                                                     "veth peer name v1 && ip addr add "
+                                                     "10.1.2.3/24 dev v0 && ip link set v0 up && "
+                                                     "ip link set v1 up && ip route add default "
+                                                     "via 10.1.2.1"}),
+                     0);
     }
 
+    void centredPosition_data()
+    {
+        QTest::addColumn<QSize>("desktop");
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("fits") << QSize(800, 600) << QSize(500, 300) << QPoint(150, 150);
+        QTest::newRow("odd rounds down") << QSize(800, 600) << QSize(333, 300) << QPoint(233, 150);
+        QTest::newRow("wider") << QSize(640, 480) << QSize(645, 480) << QPoint(-3, 0);
+        QTest::newRow("taller") << QSize(640, 480) << QSize(640, 484) << QPoint(0, -2);
+        QTest::newRow("two screens") << QSize(3840, 1080) << QSize(560, 600) << QPoint(1640, 240);
+    }
+    void centredPosition()
+    {
+        QFETCH(QSize, desktop);
+        QFETCH(QSize, window);
+        QTEST(korvel::centredPosition(desktop, window), "expected");
+    }
+
+    // Rows of tests/data/forms/broken.txt: what is replaced in the installed
+    // form (or the whole file, or "@mode", "@owner"), and what the error names.
+    void rejectsABrokenForm_data() { TestEnvironment::addRows("forms/broken.txt", 3); }
     void rejectsABrokenForm()
     {
-        QFETCH(QByteArray, from);
-        QFETCH(QByteArray, to);
-        QFETCH(QString, named);
+        QFETCH(QStringList, row);
+        const QByteArray from = row[0].toUtf8(), to = row[1].toUtf8();
         TestEnvironment env;
         QByteArray form = TestEnvironment::readFile(env.paths().mainForm);
         QVERIFY(form.contains(from));
-        env.writeFile(QStringLiteral("share/korvelDesktopinfoGui.xml"),
+        env.writeFile("share/korvelDesktopinfoGui.xml",
                       from.isEmpty() ? to : form.replace(from, to));
         if (to == "-")
-            env.paths().mainForm = env.path(QStringLiteral("none.xml"));
-        const QByteArray path = QFile::encodeName(env.paths().mainForm);
+            env.paths().mainForm = env.path("none.xml");
+        const QByteArray name = QFile::encodeName(env.paths().mainForm);
+        const char *path = name.constData();
         if (to.startsWith('@')) {
-            QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/forms/korvelDesktopinfoGui.xml"),
-                        env.paths().mainForm + ".new");
-            QCOMPARE(::rename(qPrintable(env.paths().mainForm + ".new"), path.constData()), 0);
+            QFile::copy(KORVEL_SOURCE_DIR "/forms/korvelDesktopinfoGui.xml", name + ".new");
+            QCOMPARE(::rename(QByteArray(name + ".new").constData(), path), 0);
         }
         if (to == "@owner" && !Unprivileged::isRoot())
             QSKIP("only root can give a file away");
         if (to == "@owner")
-            QCOMPARE(::chown(path.constData(), Unprivileged::Uid, Unprivileged::Gid), 0);
+            QCOMPARE(::chown(path, Unprivileged::Uid, Unprivileged::Gid), 0);
         if (to.startsWith("@0"))
-            QCOMPARE(::chmod(path.constData(), mode_t(to.mid(1).toInt(nullptr, 8))), 0);
+            QCOMPARE(::chmod(path, mode_t(to.mid(1).toInt(nullptr, 8))), 0);
         try {
             env.makeWindow();
             QFAIL("the window was built");
-        } catch (const korvel::StartupError &error) {
+        } catch (const StartupError &error) {
             const QString what = QString::fromUtf8(error.what());
-            QVERIFY2(what.contains(named) && what.contains(env.paths().mainForm), error.what());
+            QVERIFY2(what.contains(row[2]) && what.contains(env.paths().mainForm), error.what());
         }
     }
 
@@ -91,21 +97,21 @@ private slots:
     void windowReactsToItsButtons()
     {
         TestEnvironment env;
-        const QString image = env.writeFile(QStringLiteral("pictures/sea.png"), "x");
+        const QString image = env.writeFile("pictures/sea.png", "x");
         auto window = env.makeWindow();
         QCOMPARE(window->size(), QSize(560, 600));
-        QVERIFY(window->findChild<QRadioButton *>(QStringLiteral("radioButton"))->isChecked());
+        QVERIFY(window->findChild<QRadioButton *>("radioButton")->isChecked());
         QVERIFY(!window->isVisible());
         window->show();
-        auto *over = window->findChild<QCheckBox *>(QStringLiteral("cbOver"));
-        auto *text = window->findChild<QTextEdit *>(QStringLiteral("textEdit"));
+        auto *over = window->findChild<QCheckBox *>("cbOver");
+        auto *text = window->findChild<QTextEdit *>("textEdit");
         QVERIFY(!over->isChecked() && !text->isEnabled());
         QTest::mouseClick(over, Qt::LeftButton, {}, QPoint(5, over->height() / 2));
         QVERIFY(over->isChecked() && text->isEnabled());
-        text->setPlainText(QStringLiteral("Кабинет 12"));
+        text->setPlainText("Кабинет 12");
         over->click();
         QVERIFY(!text->isEnabled());
-        QCOMPARE(text->toPlainText(), QStringLiteral("Кабинет 12"));
+        QCOMPARE(text->toPlainText(), "Кабинет 12");
         over->setChecked(true); // set by the program, not the user: no handler runs
         QVERIFY(!text->isEnabled());
         over->setTristate(true);
@@ -114,29 +120,136 @@ private slots:
         QCOMPARE(over->checkState(), Qt::PartiallyChecked);
         QVERIFY(text->isEnabled());
 
-        auto *line = window->findChild<QLineEdit *>(QStringLiteral("lineBrowse"));
-        auto *browse = window->findChild<QPushButton *>(QStringLiteral("pbBrowse"));
+        auto *line = window->findChild<QLineEdit *>("lineBrowse");
         ModalAnswerer answerer;
         answerer.chooseFile(image);
         answerer.chooseFile(QString());
-        browse->click();
+        window->findChild<QPushButton *>("pbBrowse")->click();
         QCOMPARE(line->text(), image);
-        browse->click();
+        window->findChild<QPushButton *>("pbBrowse")->click();
         QCOMPARE(line->text(), QString());
         QCOMPARE(answerer.seen().size(), 2);
-        for (const ModalAnswerer::Seen &dialog : answerer.seen()) {
-            QCOMPARE(dialog.className, QStringLiteral("QFileDialog"));
-            QCOMPARE(dialog.title, QStringLiteral("Выбрать файл"));
-            QCOMPARE(dialog.parent.data(), window.get());
-            QVERIFY(dialog.answered);
-        }
+        for (const ModalAnswerer::Seen &dialog : answerer.seen())
+            QVERIFY(dialog.className == "QFileDialog" && dialog.title == "Выбрать файл" &&
+                    dialog.parent == window.get() && dialog.answered);
 
+        // The save button asks first; answered "no", nothing is written.
         answerer.clear();
-        window->findChild<QPushButton *>(QStringLiteral("pbExit"))->click();
+        answerer.answerBox(QMessageBox::No);
+        window->findChild<QPushButton *>("pbSave")->click();
+        QCOMPARE(answerer.seen().size(), 1);
+        QCOMPARE(answerer.seen()[0].text, "Сохранить выбранные параметры?");
+        answerer.clear();
+        window->findChild<QPushButton *>("pbExit")->click();
         QVERIFY(!window->isVisible());
         QTest::qWait(20);
         QVERIFY(answerer.seen().isEmpty());
         QVERIFY(!QFile::exists(env.paths().settingsFile));
+    }
+
+    // The logo box, saved through the save button and read back by a new window.
+    void logoRoundTrip()
+    {
+        TestEnvironment env;
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        QVERIFY(image.save(env.writeFile("pictures/sea.png", {}), "PNG"));
+        auto window = env.makeWindow();
+        QVERIFY(!window->findChild<QCheckBox *>("cbLogo")->isChecked());
+        window->findChild<QCheckBox *>("cbLogo")->setChecked(true);
+        window->findChild<QLineEdit *>("lineBrowse")->setText(env.path("pictures/sea.png"));
+        ModalAnswerer answerer;
+        answerer.answerBox(QMessageBox::Yes);
+        answerer.answerBox(QMessageBox::Ok);
+        window->findChild<QPushButton *>("pbSave")->click();
+        QCOMPARE(answerer.seen().value(1).text, "Параметры сохранены!");
+        QVERIFY(TestEnvironment::readFile(env.paths().settingsFile).contains("\nLogo=true\n"));
+        QVERIFY(env.makeWindow()->findChild<QCheckBox *>("cbLogo")->isChecked());
+    }
+
+    // Each box asks the preview for its own fact, on its own line of the text
+    // block; the free text is in the picture only with cbOver checked.
+    void formAsksForItsFacts_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("line"); // of the eight lines of the text block
+        QTest::newRow("cbUsername") << "cbUsername" << 0;
+        QTest::newRow("cbHostname") << "cbHostname" << 2;
+        QTest::newRow("cbIPaddress") << "cbIPaddress" << 3;
+        QTest::newRow("cbNetmask") << "cbNetmask" << 4;
+        QTest::newRow("cbGateway") << "cbGateway" << 5;
+        QTest::newRow("cbOver") << "cbOver" << 7;
+    }
+    void formAsksForItsFacts()
+    {
+        QFETCH(QString, box);
+        QFETCH(int, line);
+        TestEnvironment env;
+        QMainWindow window;
+        Ui_MainWindow ui(*env.context().mainForm);
+        ui.setupUi(&window);
+        ui.textEdit->setPlainText("Кабинет 12");
+        window.findChild<QCheckBox *>(box)->setChecked(true);
+        const auto job = [&] {
+            return jobFromSettings(settingsFromForm(ui, {}), {}, {800, 600}, {}).text.split('\n');
+        };
+        SystemInfoRequest all{true, true, true, true, true};
+        const QStringList facts = composeInfoText(collectSystemInfo(all), "Кабинет 12").split('\n');
+        QStringList expected = QString(7, '\n').split('\n');
+        expected[line] = facts[line];
+        QVERIFY2(!facts[line].isEmpty(), "the system lacks this fact");
+        QCOMPARE(job(), expected);
+        // With every box but cbOver: every fact, and no free text.
+        for (const char *name :
+             {"cbUsername", "cbHostname", "cbIPaddress", "cbNetmask", "cbGateway"})
+            ui.cbOver->setChecked(false), window.findChild<QCheckBox *>(name)->setChecked(true);
+        QCOMPARE(job(), facts.mid(0, 7) << QString());
+    }
+
+    // The position buttons; with none of the first two checked the text goes right.
+    void position_data()
+    {
+        QTest::addColumn<QString>("checked"); // empty: no button
+        QTest::addColumn<QString>("position");
+        QTest::addColumn<int>("edge"); // on a desktop 1000 pixels wide
+        QTest::newRow("left") << "radioButton"
+                              << "left" << 100;
+        QTest::newRow("center") << "radioButton_2"
+                                << "center" << 400;
+        QTest::newRow("right") << "radioButton_3"
+                               << "right" << 750;
+        QTest::newRow("none") << ""
+                              << "right" << 750;
+    }
+    void position()
+    {
+        QFETCH(QString, checked);
+        TestEnvironment env;
+        QMainWindow window;
+        Ui_MainWindow ui(*env.context().mainForm);
+        ui.setupUi(&window);
+        for (QRadioButton *b : {ui.radioButton, ui.radioButton_2, ui.radioButton_3})
+            b->setAutoExclusive(false), b->setChecked(b->objectName() == checked);
+        const DisplaySettings settings = settingsFromForm(ui, {});
+        QTEST(settings.Position, "position");
+        const PreviewJob job = jobFromSettings(settings, {}, {1000, 600}, {});
+        QTEST(textLeftEdge(job.position, 1000), "edge");
+    }
+
+    void textColor_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QColor>("color");
+        const QColor table[] = {Qt::black, Qt::white,  QColor(0, 128, 0), Qt::blue,
+                                Qt::red,   Qt::yellow, Qt::black,         Qt::black};
+        const int indices[] = {0, 1, 2, 3, 4, 5, 6, -1};
+        for (int i = 0; i < 8; ++i)
+            QTest::addRow("%d", indices[i]) << indices[i] << table[i];
+    }
+    void textColor()
+    {
+        QFETCH(int, index);
+        QTEST(korvel::textColor(index), "color");
     }
 };
 
