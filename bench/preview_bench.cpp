@@ -128,6 +128,23 @@ double timeConvert(const QString &source, const QSize &desktop, const QString &f
     return timer.nsecsElapsed() / 1e6;
 }
 
+// libvips' thumbnail command doing the scaling and the PNG, its process start
+// included; nothing is drawn on it.
+double timeVips(const QString &source, const QSize &desktop, const QString &out)
+{
+    QProcess process;
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral("vips"),
+                  {QStringLiteral("thumbnail"), source, out + QStringLiteral("[compression=0]"),
+                   QString::number(desktop.width()), QStringLiteral("--height"),
+                   QString::number(desktop.height()), QStringLiteral("--size"),
+                   QStringLiteral("force")});
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
+        qFatal("vips failed: %s", process.readAllStandardError().constData());
+    return timer.nsecsElapsed() / 1e6;
+}
+
 // Process start to the new root window background published, for the desktop
 // tool drawing `wallpaper` at the tool's fixed paths (run-preview-bench.sh
 // gives it a private mount namespace for them).
@@ -227,32 +244,32 @@ int main(int argc, char **argv)
                        "Шлюз по-умолчанию:   192.168.1.1\n\n") +
         freeText;
 
-    std::printf("desktop %dx%d, %d runs each, medians in ms\n", desktop.width(), desktop.height(),
-                runs);
+    std::printf("desktop %dx%d, %d runs each, medians in ms; ours: click to preview shown\n",
+                desktop.width(), desktop.height(), runs);
+    std::printf("%-27s %9s %9s %9s %9s %9s %9s\n", "source -> desktop", "ours", "(handler)",
+                "libvips", "ours/vips", "convert", "ours/conv");
     for (const QString &file : {jpeg, png}) {
-        std::vector<double> ours;
-        std::vector<double> theirs;
-        std::vector<double> handler;
+        std::vector<double> ours, handler, vips, convert;
         timePreview(window, file, context.paths.tempDir); // warm-up
         for (int i = 0; i < runs; ++i) {
             double inHandler = 0;
             ours.push_back(timePreview(window, file, context.paths.tempDir, &inHandler));
             handler.push_back(inHandler);
-            theirs.push_back(timeConvert(file, desktop, context.paths.font, text,
-                                         dir.filePath(QStringLiteral("convert.png"))));
+            vips.push_back(timeVips(file, desktop, dir.filePath(QStringLiteral("vips.png"))));
+            convert.push_back(timeConvert(file, desktop, context.paths.font, text,
+                                          dir.filePath(QStringLiteral("convert.png"))));
         }
         const double a = median(ours);
-        const double b = median(theirs);
-        std::printf(
-            "%-4s 4000x3000 -> %dx%d: shown %7.1f (handler %7.1f)  convert %7.1f  ratio %.3f\n",
-            qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), a,
-            median(handler), b, a / b);
+        std::printf("%-4s 4000x3000 -> %4dx%-4d %9.1f %9.1f %9.1f %9.3f %9.1f %9.3f\n",
+                    qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), a,
+                    median(handler), median(vips), a / median(vips), median(convert),
+                    a / median(convert));
         if (::geteuid() == 0) {
             std::vector<double> tool;
             timeDesktopTool(file, freeText); // warm-up
             for (int i = 0; i < runs; ++i)
                 tool.push_back(timeDesktopTool(file, freeText));
-            std::printf("     desktop tool, start to background set %7.1f  ratio to shown %.3f\n",
+            std::printf("     desktop tool, start to background set %7.1f  ratio to ours %.3f\n",
                         median(tool), median(tool) / a);
         }
         std::fflush(stdout);

@@ -1,5 +1,6 @@
 #include "helpers/TestEnvironment.h"
 #include "preview/InfoText.h"
+#include "preview/PngDecoder.h"
 #include "preview/PreviewImage.h"
 #include "preview/TemporaryImage.h"
 
@@ -104,6 +105,44 @@ private slots:
         for (int x = 0; x < 1920; ++x)
             opaque += qAlpha(back.pixel(x, 50 + 20)) == 255 ? 1 : 0;
         QVERIFY(opaque > 0);
+    }
+
+    // Every kind of PNG that Qt reads gives Qt's pixels, whichever decoder takes it;
+    // a damaged or cut file is refused by both.
+    void decodesEveryPngAsQtDoes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("quick"); // taken by the quick decoder
+        const QStringList quick{"rgb8.png", "rgba8.png", "grey8.png", "greyalpha8.png"};
+        for (const QString &file : QDir(Images + "png").entryList({"*.png"}))
+            QTest::newRow(qPrintable(file))
+                << file << (quick.contains(file) || file.startsWith("filters"));
+    }
+
+    void decodesEveryPngAsQtDoes()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, quick);
+        const QByteArray bytes = TestEnvironment::readFile(Images + "png/" + file);
+        const PngDecoding decoded = decodeFastPng(bytes);
+        QCOMPARE(decoded.outcome,
+                 quick ? PngDecoding::Outcome::Decoded : PngDecoding::Outcome::NotHandled);
+        const QImage qt = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
+        if (quick)
+            QCOMPARE(decoded.image.convertToFormat(QImage::Format_ARGB32), qt);
+        // The desktop image keeps alpha premultiplied.
+        PreviewJob png = job("png/" + file, {}, qt.size());
+        const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
+        QCOMPARE(loadDesktopImage(png).image.convertToFormat(premultiplied),
+                 QImage::fromData(bytes).convertToFormat(premultiplied));
+
+        TestEnvironment env;
+        QByteArray damaged = bytes;
+        damaged[bytes.size() / 2] = char(damaged[bytes.size() / 2] ^ 0x20);
+        for (const QByteArray &broken : {damaged, bytes.left(bytes.size() * 2 / 3)}) {
+            png.imagePath = env.writeFile("broken.png", broken);
+            QCOMPARE(loadDesktopImage(png).failure, PreviewFailure::ImageUnreadable);
+        }
     }
 
     void neverWritesThroughAPlantedLink()

@@ -1,0 +1,171 @@
+#include "PngDecoder.h"
+
+#include <libdeflate.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace korvel {
+
+namespace {
+
+quint32 bigEndian(const unsigned char *at)
+{
+    return quint32(at[0]) << 24 | quint32(at[1]) << 16 | quint32(at[2]) << 8 | quint32(at[3]);
+}
+
+int paeth(int a, int b, int c)
+{
+    const int p = a + b - c;
+    const int pa = std::abs(p - a);
+    const int pb = std::abs(p - b);
+    const int pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc)
+        return a;
+    return pb <= pc ? b : c;
+}
+
+// Undoes the row filter in place; `previous` is the unfiltered row above,
+// or nullptr for the first row.
+bool unfilter(int type, unsigned char *row, const unsigned char *previous, int size, int pixel)
+{
+    switch (type) {
+    case 0:
+        return true;
+    case 1:
+        for (int i = pixel; i < size; ++i)
+            row[i] = static_cast<unsigned char>(row[i] + row[i - pixel]);
+        return true;
+    case 2:
+        if (previous != nullptr)
+            for (int i = 0; i < size; ++i)
+                row[i] = static_cast<unsigned char>(row[i] + previous[i]);
+        return true;
+    case 3:
+        for (int i = 0; i < size; ++i) {
+            const int left = i >= pixel ? row[i - pixel] : 0;
+            const int up = previous != nullptr ? previous[i] : 0;
+            row[i] = static_cast<unsigned char>(row[i] + ((left + up) >> 1));
+        }
+        return true;
+    case 4:
+        for (int i = 0; i < size; ++i) {
+            const int left = i >= pixel ? row[i - pixel] : 0;
+            const int up = previous != nullptr ? previous[i] : 0;
+            const int corner = i >= pixel && previous != nullptr ? previous[i - pixel] : 0;
+            row[i] = static_cast<unsigned char>(row[i] + paeth(left, up, corner));
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct Decompressor
+{
+    void operator()(libdeflate_decompressor *d) const { libdeflate_free_decompressor(d); }
+};
+
+} // namespace
+
+PngDecoding decodeFastPng(const QByteArray &bytes)
+{
+    using Outcome = PngDecoding::Outcome;
+    PngDecoding result;
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const size_t size = static_cast<size_t>(bytes.size());
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (size < 33 || std::memcmp(data, signature, 8) != 0 || std::memcmp(data + 12, "IHDR", 4) != 0)
+        return result;
+    const quint32 width = bigEndian(data + 16);
+    const quint32 height = bigEndian(data + 20);
+    const int depth = data[24], colorType = data[25], interlace = data[28];
+    const int channels = colorType == 0   ? 1
+                         : colorType == 2 ? 3
+                         : colorType == 4 ? 2
+                         : colorType == 6 ? 4
+                                          : 0;
+    if (depth != 8 || channels == 0 || interlace != 0 || data[26] != 0 || data[27] != 0 ||
+        width == 0 || height == 0 || width > 65535 || height > 65535)
+        return result;
+
+    // Gather the image data, checking the chunks as Qt's reader does.
+    std::vector<unsigned char> compressed;
+    bool ended = false;
+    for (size_t at = 8; at + 12 <= size && !ended;) {
+        const quint32 length = bigEndian(data + at);
+        if (length > size - at - 12) {
+            result.outcome = Outcome::Corrupt;
+            return result;
+        }
+        const unsigned char *type = data + at + 4;
+        // A damaged ancillary chunk is skipped, a damaged critical one fails.
+        const bool critical = (type[0] & 0x20) == 0;
+        if (critical &&
+            libdeflate_crc32(0, type, length + 4) != bigEndian(data + at + 8 + length)) {
+            result.outcome = Outcome::Corrupt;
+            return result;
+        }
+        if (std::memcmp(type, "tRNS", 4) == 0 || std::memcmp(type, "PLTE", 4) == 0)
+            return result; // a colour key or a palette: left to Qt's reader
+        if (std::memcmp(type, "IDAT", 4) == 0)
+            compressed.insert(compressed.end(), type + 4, type + 4 + length);
+        ended = std::memcmp(type, "IEND", 4) == 0;
+        at += 12 + length;
+    }
+    result.outcome = Outcome::Corrupt;
+    if (!ended || compressed.empty())
+        return result;
+
+    const int rowSize = int(width) * channels;
+    const size_t rawSize = size_t(height) * size_t(rowSize + 1);
+    std::unique_ptr<unsigned char[]> raw(new (std::nothrow) unsigned char[rawSize]);
+    const std::unique_ptr<libdeflate_decompressor, Decompressor> inflater(
+        libdeflate_alloc_decompressor());
+    size_t got = 0;
+    if (!raw || !inflater ||
+        libdeflate_zlib_decompress(inflater.get(), compressed.data(), compressed.size(), raw.get(),
+                                   rawSize, &got) != LIBDEFLATE_SUCCESS ||
+        got != rawSize)
+        return result;
+    compressed = {};
+
+    const bool alpha = channels == 2 || channels == 4;
+    QImage image(int(width), int(height), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (image.isNull())
+        return result;
+    const unsigned char *previous = nullptr;
+    for (int y = 0; y < int(height); ++y) {
+        unsigned char *row = raw.get() + size_t(y) * size_t(rowSize + 1);
+        if (!unfilter(row[0], row + 1, previous, rowSize, channels))
+            return result;
+        const unsigned char *in = row + 1;
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        switch (channels) {
+        case 1:
+            for (quint32 x = 0; x < width; ++x)
+                out[x] = qRgb(in[x], in[x], in[x]);
+            break;
+        case 2:
+            for (quint32 x = 0; x < width; ++x, in += 2)
+                out[x] = qRgba(in[0], in[0], in[0], in[1]);
+            break;
+        case 3:
+            for (quint32 x = 0; x < width; ++x, in += 3)
+                out[x] = qRgb(in[0], in[1], in[2]);
+            break;
+        default:
+            for (quint32 x = 0; x < width; ++x, in += 4)
+                out[x] = qRgba(in[0], in[1], in[2], in[3]);
+            break;
+        }
+        previous = row + 1;
+    }
+    result.outcome = Outcome::Decoded;
+    result.image = std::move(image);
+    return result;
+}
+
+} // namespace korvel
