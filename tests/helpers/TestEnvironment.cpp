@@ -79,14 +79,20 @@ void TestEnvironment::addRows(const QString &file, int columns)
     QTest::addColumn<QStringList>("row");
     const QString text = QString::fromUtf8(readFile(QStringLiteral(KORVEL_TEST_DATA "/") + file));
     for (const QString &line : text.split(QLatin1Char('\n'))) {
-        QStringList fields = line.split(QStringLiteral(" | "));
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
+        QStringList fields = (line + QLatin1Char(' ')).split(QStringLiteral(" | "));
+        fields.last().chop(1);
         if (fields.size() != columns + 1)
             qFatal("%s: not %d fields: %s", qPrintable(file), columns, qPrintable(line));
         const QString tag = fields.takeFirst();
-        for (QString &field : fields)
-            field.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+        for (QString &field : fields) {
+            for (int i = field.indexOf(QLatin1Char('\\')); i >= 0 && i + 1 < field.size();
+                 i = field.indexOf(QLatin1Char('\\'), i + 1)) {
+                if (field[i + 1] == QLatin1Char('n') || field[i + 1] == QLatin1Char('\\'))
+                    field.replace(i, 2, field[i + 1] == QLatin1Char('n') ? '\n' : '\\');
+            }
+        }
         QTest::newRow(qPrintable(tag)) << fields;
     }
 }

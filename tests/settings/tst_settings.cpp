@@ -3,15 +3,8 @@
 #include "helpers/Unprivileged.h"
 #include "mainwindow/KorvelWindow.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QImage>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTextEdit>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +13,7 @@ namespace {
 
 using Window = korvel::KorvelWindow;
 
-template <typename Widget> Widget *child(QWidget *window, const char *name)
+template <typename Widget = QAbstractButton> Widget *child(QWidget *window, const char *name)
 {
     return window->findChild<Widget *>(QLatin1String(name));
 }
@@ -34,66 +27,24 @@ QString makeImage(const TestEnvironment &env, const QString &relative, const QCo
     return path;
 }
 
-// The choices of the example file.
-void fillExample(QWidget *window, const QString &image)
-{
-    for (const char *name : {"cbUsername", "cbIPaddress", "cbGateway", "cbHostname"})
-        child<QCheckBox>(window, name)->setChecked(true);
-    child<QCheckBox>(window, "cbOver")->click();
-    child<QTextEdit>(window, "textEdit")->setPlainText(QStringLiteral("Кабинет 12"));
-    child<QComboBox>(window, "comboBox")->setCurrentIndex(1);
-    child<QSpinBox>(window, "spinBox")->setValue(20);
-    child<QRadioButton>(window, "radioButton_3")->setChecked(true);
-    child<QLineEdit>(window, "lineBrowse")->setText(image);
-}
-
 // Everything the form shows, in one line: checked boxes, text, colour, size, position, image.
 QString formState(QWidget *window)
 {
     QStringList state;
     for (const char *name : {"cbUsername", "cbIPaddress", "cbNetmask", "cbGateway", "cbHostname",
                              "cbOver", "cbLogo", "radioButton", "radioButton_2", "radioButton_3"})
-        if (child<QAbstractButton>(window, name)->isChecked())
+        if (child(window, name)->isChecked())
             state << QLatin1String(name);
     const auto *text = child<QTextEdit>(window, "textEdit");
-    state << (text->isEnabled() ? QStringLiteral("edit:") : QStringLiteral("text:")) +
-                 text->toPlainText();
+    state << (text->isEnabled() ? "edit:" : "text:") + text->toPlainText();
     state << QStringLiteral("color:%1").arg(child<QComboBox>(window, "comboBox")->currentIndex());
     state << QStringLiteral("size:%1").arg(child<QSpinBox>(window, "spinBox")->value());
-    state << QStringLiteral("image:") + child<QLineEdit>(window, "lineBrowse")->text();
+    state << "image:" + child<QLineEdit>(window, "lineBrowse")->text();
     return state.join(QLatin1Char(' '));
 }
 
-// A message box as one line: class, title, text, icon, buttons, parent.
-QString box(const QString &className, const QString &title, const QString &text, int icon,
-            int buttons, bool hadParent, const QWidget *parent)
-{
-    const QString owner = hadParent ? QString::number(quintptr(parent), 16) : QStringLiteral("-");
-    return QStringList{className, title, text, QString::number(icon), QString::number(buttons),
-                       owner}
-        .join(QLatin1Char('|'));
-}
-
-// A parentless box with an Ok button.
-QString box(const char *title, const QString &text, QMessageBox::Icon icon = QMessageBox::Warning)
-{
-    return box(QStringLiteral("QMessageBox"), QString::fromUtf8(title), text, icon, QMessageBox::Ok,
-               false, nullptr);
-}
-
-QString question(QWidget *window)
-{
-    return box(QStringLiteral("QMessageBox"), QStringLiteral("Сохранение параметров"),
-               QStringLiteral("Сохранить выбранные параметры?"), QMessageBox::Question,
-               QMessageBox::Yes | QMessageBox::No, true, window);
-}
-
-QString saved()
-{
-    return box("Выполнено!", QStringLiteral("Параметры сохранены!"), QMessageBox::Information);
-}
-
-// Saves answering `answer`, then Ok; the boxes that showed.
+// Saves answering `answer`, then Ok; the boxes that showed, one line each: title, text, icon,
+// buttons and whether `window` is their parent.
 QStringList save(Window *window, QMessageBox::StandardButton answer = QMessageBox::Yes)
 {
     ModalAnswerer answerer;
@@ -102,15 +53,33 @@ QStringList save(Window *window, QMessageBox::StandardButton answer = QMessageBo
     window->saveSettings();
     QStringList shown;
     for (const ModalAnswerer::Seen &s : answerer.seen())
-        shown << box(s.className, s.title, s.text, s.icon, int(s.buttons), s.hadParent,
-                     s.parent.data());
+        shown << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                     .arg(s.className, s.title, s.text)
+                     .arg(s.icon)
+                     .arg(s.buttons)
+                     .arg(s.hadParent ? s.parent == window ? "window" : "other" : "-");
     return shown;
 }
+
+QString question()
+{
+    return QStringLiteral("QMessageBox|Сохранение параметров|Сохранить выбранные "
+                          "параметры?|4|%1|window")
+        .arg(QMessageBox::Yes | QMessageBox::No);
+}
+QString box(const char *title, const QString &text, int icon = QMessageBox::Warning)
+{
+    return QStringLiteral("QMessageBox|%1|%2|%3|%4|-")
+        .arg(title, text)
+        .arg(icon)
+        .arg(QMessageBox::Ok);
+}
+const QString Saved = box("Выполнено!", "Параметры сохранены!", QMessageBox::Information);
 
 int mode(const QString &path)
 {
     struct stat st = {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 QStringList entries(const QString &folder)
@@ -118,10 +87,32 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+// Content, owner and mode of every file in `folder`.
+QByteArray state(const QString &folder)
+{
+    QByteArray state;
+    for (const QString &name : entries(folder)) {
+        const QString path = folder + '/' + name;
+        state +=
+            QStringLiteral("%1 %2 %3 ")
+                .arg(path)
+                .arg(QFileInfo(path).ownerId())
+                .arg(mode(path))
+                .toUtf8() +
+            QCryptographicHash::hash(TestEnvironment::readFile(path), QCryptographicHash::Sha256)
+                .toHex() +
+            '\n';
+    }
+    return state;
+}
+
 const QString Example = QStringLiteral(KORVEL_TEST_DATA "/settings/saved-example.ini");
 
 } // namespace
 
+// Loading the settings into the form and saving the form, also when saving
+// fails, and the shared settings folder, where every member of the group may
+// create, rename and delete any file.
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -130,192 +121,189 @@ private slots:
     void savesTheExampleAndReopens()
     {
         TestEnvironment env;
-        const QString image = makeImage(env, QStringLiteral("pictures/sea.png"), Qt::blue);
-        const QString wallpaper = env.writeFile(QStringLiteral("share/wallpaper.png"), "old");
+        const QString image = makeImage(env, "pictures/sea.png", Qt::blue);
+        const QString wallpaper = env.writeFile("share/wallpaper.png", "old");
         ::chmod(QFile::encodeName(wallpaper).constData(), 0600);
         auto window = env.makeWindow();
-        fillExample(window.get(), image);
+        for (const char *name : {"cbUsername", "cbIPaddress", "cbGateway", "cbHostname"})
+            child(window.get(), name)->setChecked(true);
+        child(window.get(), "cbOver")->click();
+        child<QTextEdit>(window.get(), "textEdit")->setPlainText("Кабинет 12");
+        child<QComboBox>(window.get(), "comboBox")->setCurrentIndex(1);
+        child<QSpinBox>(window.get(), "spinBox")->setValue(20);
+        child(window.get(), "radioButton_3")->setChecked(true);
+        child<QLineEdit>(window.get(), "lineBrowse")->setText(image);
         const mode_t umaskBefore = ::umask(077); // the wallpaper's mode does not depend on it
-        QCOMPARE(save(window.get()), (QStringList{question(window.get()), saved()}));
+        QCOMPARE(save(window.get()), (QStringList{question(), Saved}));
         ::umask(umaskBefore);
 
         // Written at once, not left to the deferred write.
         QString written = QString::fromUtf8(TestEnvironment::readFile(env.paths().settingsFile));
-        written.replace(wallpaper, QStringLiteral("/usr/share/korvel/desktopinfo/wallpaper.png"));
-        written.replace(image, QStringLiteral("/home/user/pictures/sea.png"));
-        QCOMPARE(written.split(QLatin1Char('\n')),
-                 QString::fromUtf8(TestEnvironment::readFile(Example)).split(QLatin1Char('\n')));
+        written.replace(wallpaper, "/usr/share/korvel/desktopinfo/wallpaper.png");
+        written.replace(image, "/home/user/pictures/sea.png");
+        QCOMPARE(written.split('\n'),
+                 QString::fromUtf8(TestEnvironment::readFile(Example)).split('\n'));
         QCOMPARE(TestEnvironment::readFile(wallpaper), TestEnvironment::readFile(image));
         QCOMPARE(mode(wallpaper), 0664);
-        QCOMPARE(entries(env.path(QStringLiteral("share"))).size(), 4); // forms, ini, png
+        QCOMPARE(entries(env.path("share")).size(), 4); // forms, ini, png
 
         korvel::AppContext context = env.context();
-        const korvel::SettingsFile reread(
-            env.writeFile(QStringLiteral("reopen/settings.ini"),
-                          TestEnvironment::readFile(env.paths().settingsFile)));
+        const korvel::SettingsFile reread(env.writeFile(
+            "reopen/settings.ini", TestEnvironment::readFile(env.paths().settingsFile)));
         context.settings = &reread;
         Window reopened(context);
         QCOMPARE(formState(&reopened), formState(window.get()));
 
         // The installed wallpaper as its own source, spelt differently: kept, with mode 0664.
         ::chmod(QFile::encodeName(wallpaper).constData(), 0600);
-        const QString self = env.path(QStringLiteral("share/../share/./wallpaper.png"));
+        const QString self = env.path("share/../share/./wallpaper.png");
         child<QLineEdit>(window.get(), "lineBrowse")->setText(self);
-        child<QCheckBox>(window.get(), "cbOver")->click();
-        QCOMPARE(save(window.get()), (QStringList{question(window.get()), saved()}));
+        child(window.get(), "cbOver")->click();
+        QCOMPARE(save(window.get()), (QStringList{question(), Saved}));
         QCOMPARE(TestEnvironment::readFile(wallpaper), TestEnvironment::readFile(image));
         QCOMPARE(mode(wallpaper), 0664);
         written = QString::fromUtf8(TestEnvironment::readFile(env.paths().settingsFile));
         QVERIFY2(written.contains("\nOriginalImage=" + self + '\n'), qPrintable(written));
-        QVERIFY2(written.contains(QStringLiteral("\nOverText=\n")), qPrintable(written));
+        QVERIFY2(written.contains("\nOverText=\n"), qPrintable(written));
     }
 
-    // As nobody, since root passes every permission check. "@source", "@wallpaper" and
-    // "@settings" stand for the paths.
     void aFailedSaveChangesNothing_data()
     {
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<QString>("source"); // below pictures/, or as it is
-        QTest::addColumn<QString>("fault");  // what is read-only or in the way
-        QTest::addColumn<QString>("text");   // of the box after the question; empty: none
-        const auto row = [](const char *tag, bool yes, const char *source, const char *fault,
-                            const QString &text) {
-            QTest::newRow(tag) << yes << QString::fromUtf8(source) << QString::fromUtf8(fault)
-                               << text;
-        };
-        const QString group = QStringLiteral(
-            "Недостаточно прав для сохранения настроек\nПользователь должен быть в группе korvel");
-        const QString image =
-            QStringLiteral("Выбранный файл нельзя установить как изображение:\n@source\n");
-        const QString special = image + "Это не обычный файл (например, канал или устройство).";
-        const QString install = QStringLiteral("Не удалось установить изображение в "
-                                               "файл:\n@wallpaper\n%1\nПараметры не сохранены.");
-        row("no", false, "new.png", "file", {});
-        row("no and no image", false, "", "file", {});
-        row("yes and no image", true, "", "file", "Необходимо выбрать изображение");
-        row("unwritable file", true, "new.png", "file", group);
-        row("missing", true, "none.png", "", image + "Файл не найден.");
-        row("folder", true, ".", "", image + "Это папка, а не файл.");
-        row("fifo", true, "fifo", "", special);
-        row("device", true, "/dev/zero", "", special);
-        row("not an image", true, "notes.png", "", image + "Файл не является изображением.");
-        row("empty", true, "empty.png", "", image + "Файл не является изображением.");
-        row("blanks", true, "   ", "", image + "Файл не найден.");
-        row("unreadable", true, "secret.png", "", image + "Нет прав на чтение файла.");
-        row("too large", true, "huge.png", "", image + "Файл больше 256 МиБ.");
-        row("wallpaper folder", true, "new.png", "walls",
-            install.arg("Нет прав на запись в папку."));
-        row("wallpaper is a folder", true, "new.png", "in the way",
-            install.arg("Ошибка записи (код 21)."));
-        row("settings folder", true, "new.png", "share", group);
+        TestEnvironment::addRows("settings/failed-saves.txt", 4);
     }
-
     void aFailedSaveChangesNothing()
     {
         if (Unprivileged::isRoot()) {
             QVERIFY(Unprivileged::rerun(QTest::currentTestFunction(), QTest::currentDataTag()));
             return;
         }
-        QFETCH(bool, yes);
-        QFETCH(QString, source);
-        QFETCH(QString, fault);
-        QFETCH(QString, text);
+        QFETCH(QStringList, row);
+        const QString source = row[1], fault = row[2];
         TestEnvironment env;
-        const QString walls = env.path(QStringLiteral("walls"));
-        const QString share = env.path(QStringLiteral("share"));
-        env.paths().wallpaper = walls + QStringLiteral("/wallpaper.png");
+        const QString walls = env.path("walls"), share = env.path("share");
+        env.paths().wallpaper = walls + "/wallpaper.png";
         const QString old = env.writeFile(
             fault == "in the way" ? "walls/wallpaper.png/old" : "walls/wallpaper.png", "old");
         const QByteArray before = TestEnvironment::readFile(Example);
-        env.writeFile(QStringLiteral("share/settings.ini"), before);
-        makeImage(env, QStringLiteral("pictures/new.png"), Qt::cyan);
-        makeImage(env, QStringLiteral("pictures/secret.png"), Qt::red);
-        QFile::setPermissions(env.path(QStringLiteral("pictures/secret.png")), QFile::WriteOwner);
-        env.writeFile(QStringLiteral("pictures/notes.png"), "just some text\n");
-        env.writeFile(QStringLiteral("pictures/empty.png"), {});
-        QVERIFY(QFile::resize(env.writeFile(QStringLiteral("pictures/huge.png"), {}),
-                              qint64(256) * 1024 * 1024 + 1)); // sparse: costs no disk
-        const QString fifo = env.path(QStringLiteral("pictures/fifo"));
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
-        const QString path = source.startsWith(QLatin1Char('/')) || source.trimmed().isEmpty()
+        env.writeFile("share/settings.ini", before);
+        makeImage(env, "pictures/new.png", Qt::cyan);
+        makeImage(env, "pictures/secret.png", Qt::red);
+        QFile::setPermissions(env.path("pictures/secret.png"), QFile::WriteOwner);
+        env.writeFile("pictures/notes.png", "just some text\n");
+        env.writeFile("pictures/empty.png", {});
+        // Sparse: costs no disk.
+        QVERIFY(
+            QFile::resize(env.writeFile("pictures/huge.png", {}), qint64(256) * 1024 * 1024 + 1));
+        QCOMPARE(::mkfifo(QFile::encodeName(env.path("pictures/fifo")).constData(), 0644), 0);
+        const QString path = source.startsWith('/') || source.trimmed().isEmpty()
                                  ? source
-                                 : env.path(QStringLiteral("pictures/") + source);
+                                 : env.path("pictures/" + source);
         const QStringList shareBefore = entries(share);
-        const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
         if (fault == "file")
             QFile::setPermissions(env.paths().settingsFile, QFile::ReadOwner);
         if (fault == "walls" || fault == "share")
-            QFile::setPermissions(fault == "walls" ? walls : share, readOnly);
+            QFile::setPermissions(fault == "walls" ? walls : share,
+                                  QFile::ReadOwner | QFile::ExeOwner);
         auto window = env.makeWindow();
-        child<QRadioButton>(window.get(), "radioButton")->setChecked(true);
+        child(window.get(), "radioButton")->setChecked(true);
         child<QLineEdit>(window.get(), "lineBrowse")->setText(path);
-        text.replace("@source", path).replace("@wallpaper", env.paths().wallpaper);
-        text.replace("@settings", env.paths().settingsFile);
-        QStringList failed{question(window.get())};
-        if (!text.isEmpty())
-            failed << box("Ошибка!", text);
+        QStringList failed{question()};
+        if (row[3] != "-")
+            failed << box("Ошибка!", QString(row[3])
+                                         .replace("@source", path)
+                                         .replace("@wallpaper", env.paths().wallpaper));
 
-        QCOMPARE(save(window.get(), yes ? QMessageBox::Yes : QMessageBox::No), failed);
+        QCOMPARE(save(window.get(), row[0] == "yes" ? QMessageBox::Yes : QMessageBox::No), failed);
         QCOMPARE(TestEnvironment::readFile(env.paths().settingsFile), before);
         QCOMPARE(TestEnvironment::readFile(old), QByteArray("old"));
-        QCOMPARE(entries(walls), QStringList{QStringLiteral("wallpaper.png")});
+        QCOMPARE(entries(walls), QStringList{"wallpaper.png"});
         QCOMPARE(entries(share), shareBefore);
     }
 
-    void loadsTheForm_data()
-    {
-        QTest::addColumn<QString>("file");     // null: no settings file
-        QTest::addColumn<QString>("form");     // as formState() writes it; "@" for the usual rest
-        QTest::addColumn<QString>("reported"); // keys named on standard error, one a line
-        const auto row = [](const char *tag, const QString &file, const char *form,
-                            const char *reported = "") {
-            QTest::newRow(tag) << file << QString::fromUtf8(form) << QString::fromUtf8(reported);
-        };
-        row("missing file", QString(), "radioButton text: @");
-        row("over of 1", "[Displaying]\nOver=1\nOverText=x", "cbOver radioButton text:x @");
-        row("over false with text", "[Displaying]\nOver=false\nOverText=Кабинет 12\\nЭтаж 3",
-            "radioButton text:Кабинет 12\nЭтаж 3 @");
-        row("over TRUE", "[Displaying]\nOver=TRUE", "cbOver radioButton text: @");
-        row("center, size 24", "[Settings]\nPosition=center\nFontSize=24\nColor=2",
-            "radioButton_2 text: color:2 size:24 image:");
-        row("position in another case", "[Settings]\nPosition=Right", "radioButton text: @");
-        row("color beyond the list, size too large",
-            "[Settings]\nColor=7\nFontSize=500\nPosition=right",
-            "radioButton_3 text: color:-1 size:200 image:");
-        row("int limits", "[Settings]\nColor=-2147483648\nFontSize=2147483647",
-            "radioButton text: color:-1 size:200 image:");
-        row("letters", "[Settings]\nColor=abc\nFontSize=twelve\nPosition=center",
-            "radioButton_2 text: @", "Settings/Color\nSettings/FontSize");
-        row("overflow", "[Settings]\nColor=1\nFontSize=99999999999",
-            "radioButton text: color:1 size:8 image:", "Settings/FontSize");
-        row("just above int, list", "[Settings]\nColor=1, 2\nFontSize=2147483648",
-            "radioButton text: @", "Settings/Color\nSettings/FontSize");
-        row("hex, fraction", "[Settings]\nColor=0x1\nFontSize=12.5", "radioButton text: @",
-            "Settings/Color\nSettings/FontSize");
-        // An int and a 64-bit number in the settings layer's own notation.
-        row("typed values",
-            "[Settings]\nColor=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x2)\n"
-            "FontSize=@Variant(\\0\\0\\0\\x4\\0\\0\\x1\\0\\0\\0\\0\\0)",
-            "radioButton text: color:2 size:8 image:", "Settings/FontSize");
-        row("empty", "[Settings]\nColor=\nFontSize=30",
-            "radioButton text: color:0 size:30 image:", "Settings/Color");
-    }
-
+    void loadsTheForm_data() { TestEnvironment::addRows("settings/loads.txt", 3); }
     void loadsTheForm()
     {
-        QFETCH(QString, file);
-        QFETCH(QString, form);
-        QFETCH(QString, reported);
+        QFETCH(QStringList, row);
         TestEnvironment env;
-        if (!file.isNull())
-            env.writeFile(QStringLiteral("share/settings.ini"), file.toUtf8() + '\n');
+        if (row[0] != "-")
+            env.writeFile("share/settings.ini", row[0].toUtf8() + '\n');
         std::unique_ptr<Window> window;
         const QString printed = TestEnvironment::stderrOf([&] { window = env.makeWindow(); });
-        QCOMPARE(formState(window.get()), form.replace("@", "color:0 size:8 image:"));
-        const QStringList keys = reported.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(printed.count(QLatin1Char('\n')), keys.size());
+        QCOMPARE(formState(window.get()), row[1].replace("@", "color:0 size:8 image:"));
+        const QStringList keys = row[2].split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(printed.count('\n'), keys.size());
         for (const QString &key : keys)
             QVERIFY2(printed.contains(key), qPrintable(printed));
+    }
+
+    // Each case plants something in the shared folder as a member would, then
+    // the window is built, saves or previews, as root or as another member
+    // (nobody). Every step must end at once with the right message, and no
+    // file outside the folder may change.
+    void nothingPlantedReachesOutside_data()
+    {
+        TestEnvironment::addRows("settings/planted.txt", 4);
+    }
+    void nothingPlantedReachesOutside()
+    {
+        QFETCH(QStringList, row);
+        if (row[3] == "yes" && Unprivileged::isRoot()) {
+            QVERIFY(Unprivileged::rerun(QTest::currentTestFunction(), QTest::currentDataTag()));
+            return;
+        }
+        TestEnvironment env;
+        for (QString &field : row)
+            field.replace("@sentinel", env.path("outside/sentinel"))
+                .replace("@secret.png", env.path("outside/secret.png"))
+                .replace("@share", env.path("share"))
+                .replace("@data", KORVEL_TEST_DATA "/images");
+        const QString plant = row[0], action = row[1], shown = row[2];
+        env.writeFile("outside/sentinel", "export PATH=/usr/bin\n");
+        QImage(8, 8, QImage::Format_RGB32).save(env.writeFile("outside/secret.png", {}));
+        QFile::setPermissions(env.path("outside/secret.png"), QFile::ReadOwner);
+        QImage(8, 8, QImage::Format_RGB32).save(env.writeFile("share/new.png", {}));
+        const QByteArray before = state(env.path("outside"));
+
+        const QString name = plant.section(QRegularExpression("->|=| "), 0, 0);
+        const QByteArray planted = QFile::encodeName(env.path("share/" + name));
+        if (plant.contains("->"))
+            QCOMPARE(::symlink(qPrintable(plant.section("->", 1)), planted.constData()), 0);
+        else if (plant.startsWith("fifo "))
+            QCOMPARE(::mkfifo(qPrintable(env.path("share/" + plant.mid(5))), 0666), 0);
+        else if (plant.contains('='))
+            env.writeFile("share/" + name, plant.section('=', 1).toUtf8());
+
+        QElapsedTimer clock;
+        clock.start();
+        ModalAnswerer answerer;
+        answerer.answerBox(QMessageBox::Yes);
+        answerer.answerBox(QMessageBox::Ok);
+        std::unique_ptr<Window> window;
+        const QString printed = TestEnvironment::stderrOf([&] { window = env.makeWindow(); });
+        const QString source = action.section(' ', 1);
+        child<QLineEdit>(window.get(), "lineBrowse")
+            ->setText(source.startsWith('/') ? source : env.path("share/" + source));
+        if (action.startsWith("save"))
+            window->saveSettings();
+        else if (action.startsWith("preview"))
+            window->preview();
+        QVERIFY2(clock.elapsed() < 5000, "a planted file held the program up");
+
+        const QString last = answerer.seen().isEmpty() ? QString() : answerer.seen().last().text;
+        QVERIFY2((action == "load" ? printed : last).contains(shown), qPrintable(printed + last));
+        QVERIFY(action == "load" || last.startsWith(shown));
+        QCOMPARE(state(env.path("outside")), before);
+        QCOMPARE(entries(env.paths().tempDir), QStringList());
+        if (shown != "Параметры сохранены!")
+            return;
+        // A save replaces whatever was planted with a regular file that the group may write.
+        QVERIFY(QFileInfo(env.paths().settingsFile).isFile() &&
+                !QFileInfo(env.paths().settingsFile).isSymLink());
+        QCOMPARE(mode(env.paths().settingsFile), 0664);
+        // Markup is kept as the text it is, through loading and saving.
+        const QString overText = plant.section("OverText=", 1);
+        QCOMPARE(child<QTextEdit>(window.get(), "textEdit")->toPlainText(), overText);
+        QCOMPARE(env.settings().readDisplaySettings().values.OverText, overText);
     }
 };
 
