@@ -89,8 +89,9 @@ void TestEnvironment::addRows(const QString &file, int columns)
         for (QString &field : fields) {
             for (int i = field.indexOf(QLatin1Char('\\')); i >= 0 && i + 1 < field.size();
                  i = field.indexOf(QLatin1Char('\\'), i + 1)) {
-                if (field[i + 1] == QLatin1Char('n') || field[i + 1] == QLatin1Char('\\'))
-                    field.replace(i, 2, field[i + 1] == QLatin1Char('n') ? '\n' : '\\');
+                const int escape = QStringLiteral("nr\\").indexOf(field[i + 1]);
+                if (escape >= 0)
+                    field.replace(i, 2, QLatin1Char("\n\r\\"[escape]));
             }
         }
         QTest::newRow(qPrintable(tag)) << fields;

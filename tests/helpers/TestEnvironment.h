@@ -46,8 +46,8 @@ public:
 
     // Adds one QtTest row (column "row", a QStringList of `columns` fields) for
     // each line "tag | field | field ..." of tests/data/`file`; "\n" in a field
-    // stands for a line end, "\\" for a backslash; empty lines and lines starting
-    // with '#' are skipped.
+    // stands for a line end, "\r" for a carriage return, "\\" for a backslash; empty lines and
+    // lines starting with '#' are skipped.
     static void addRows(const QString &file, int columns);
 
     // Replaces the main form by a file from tests/data/forms.
