@@ -3,10 +3,15 @@
 #include <QImage>
 #include <QVector>
 
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace korvel {
@@ -151,6 +156,44 @@ xcb_pixmap_t pixmapProperty(xcb_connection_t *c, xcb_window_t root, xcb_atom_t p
     return *static_cast<const xcb_pixmap_t *>(xcb_get_property_value(reply.get()));
 }
 
+// A local X server reads the pixels straight from shared memory, which saves
+// sending a whole desktop of them through the socket. False when the server
+// cannot (no MIT-SHM, another machine, no segment); nothing is left then.
+bool putThroughSharedMemory(xcb_connection_t *c, xcb_pixmap_t pixmap, xcb_gcontext_t gc,
+                            uint8_t depth, const QImage &rgb)
+{
+    const xcb_query_extension_reply_t *shm = xcb_get_extension_data(c, &xcb_shm_id);
+    if (shm == nullptr || !shm->present)
+        return false;
+    const size_t size = size_t(rgb.sizeInBytes());
+    const int id = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+    if (id < 0)
+        return false;
+    void *memory = ::shmat(id, nullptr, 0);
+    const xcb_shm_seg_t segment = xcb_generate_id(c);
+    Requests requests(c);
+    if (memory != reinterpret_cast<void *>(-1))
+        requests.add(xcb_shm_attach_checked(c, segment, uint32_t(id), 1), "");
+    const bool attached = memory != reinterpret_cast<void *>(-1) && requests.check().isEmpty();
+    // Once both sides are attached the segment goes when both have detached.
+    ::shmctl(id, IPC_RMID, nullptr);
+    if (!attached) {
+        if (memory != reinterpret_cast<void *>(-1))
+            ::shmdt(memory);
+        return false;
+    }
+    std::memcpy(memory, rgb.constBits(), size);
+    requests.add(xcb_shm_put_image_checked(c, pixmap, gc, uint16_t(rgb.width()),
+                                           uint16_t(rgb.height()), 0, 0, uint16_t(rgb.width()),
+                                           uint16_t(rgb.height()), 0, 0, depth,
+                                           XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0),
+                 "");
+    requests.add(xcb_shm_detach_checked(c, segment), "");
+    const bool put = requests.check().isEmpty();
+    ::shmdt(memory);
+    return put;
+}
+
 } // namespace
 
 QString setRootBackground(const QImage &image, const QByteArray &displayName)
@@ -205,13 +248,15 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
                  "to create the pixmap");
     const xcb_gcontext_t gc = xcb_generate_id(c);
     requests.add(xcb_create_gc_checked(c, gc, pixmap, 0, nullptr), "to create a GC");
-    for (int y = 0; y < height; y += rowsPerStrip) {
-        const int rows = std::min(rowsPerStrip, height - y);
-        requests.add(xcb_put_image_checked(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc,
-                                           uint16_t(width), uint16_t(rows), 0, int16_t(y), 0,
-                                           screen->root_depth, rowBytes * uint32_t(rows),
-                                           rgb.constScanLine(y)),
-                     "the picture's pixels");
+    if (!putThroughSharedMemory(c, pixmap, gc, screen->root_depth, rgb)) {
+        for (int y = 0; y < height; y += rowsPerStrip) {
+            const int rows = std::min(rowsPerStrip, height - y);
+            requests.add(xcb_put_image_checked(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc,
+                                               uint16_t(width), uint16_t(rows), 0, int16_t(y), 0,
+                                               screen->root_depth, rowBytes * uint32_t(rows),
+                                               rgb.constScanLine(y)),
+                         "the picture's pixels");
+        }
     }
     requests.add(xcb_free_gc_checked(c, gc), "to free the GC");
     QString error = requests.check();

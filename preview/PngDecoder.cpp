@@ -2,9 +2,12 @@
 
 #include <libdeflate.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace korvel {
@@ -62,6 +65,65 @@ bool unfilter(int type, unsigned char *row, const unsigned char *previous, int s
         return false;
     }
 }
+
+void convertRow(const unsigned char *in, QRgb *out, int width, int channels)
+{
+    switch (channels) {
+    case 1:
+        for (int x = 0; x < width; ++x)
+            out[x] = qRgb(in[x], in[x], in[x]);
+        break;
+    case 2:
+        for (int x = 0; x < width; ++x, in += 2)
+            out[x] = qRgba(in[0], in[0], in[0], in[1]);
+        break;
+    case 3:
+        for (int x = 0; x < width; ++x, in += 3)
+            out[x] = qRgb(in[0], in[1], in[2]);
+        break;
+    default:
+        for (int x = 0; x < width; ++x, in += 4)
+            out[x] = qRgba(in[0], in[1], in[2], in[3]);
+        break;
+    }
+}
+
+// How many rows are ready, from one thread to another.
+class RowHandOver
+{
+public:
+    static constexpr int Batch = 64;
+
+    void publish(int rows)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_ready = rows;
+        }
+        m_changed.notify_one();
+    }
+    void finish()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_finished = true;
+        }
+        m_changed.notify_one();
+    }
+    // Waits until more than `rows` rows are ready, or no more will come.
+    int waitBeyond(int rows)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_ready > rows || m_finished; });
+        return m_ready;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_ready = 0;
+    bool m_finished = false;
+};
 
 struct Decompressor
 {
@@ -136,33 +198,28 @@ PngDecoding decodeFastPng(const QByteArray &bytes)
     QImage image(int(width), int(height), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull())
         return result;
+    // Rows are unfiltered in order here, and turned into pixels on a second
+    // thread as soon as a batch of them is ready.
+    RowHandOver handOver;
+    std::thread converter([&] {
+        for (int y = 0, ready; (ready = handOver.waitBeyond(y)) > y;)
+            for (; y < ready; ++y)
+                convertRow(raw.get() + size_t(y) * size_t(rowSize + 1) + 1,
+                           reinterpret_cast<QRgb *>(image.scanLine(y)), int(width), channels);
+    });
     const unsigned char *previous = nullptr;
-    for (int y = 0; y < int(height); ++y) {
+    bool intact = true;
+    for (int y = 0; y < int(height) && intact; ++y) {
         unsigned char *row = raw.get() + size_t(y) * size_t(rowSize + 1);
-        if (!unfilter(row[0], row + 1, previous, rowSize, channels))
-            return result;
-        const unsigned char *in = row + 1;
-        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
-        switch (channels) {
-        case 1:
-            for (quint32 x = 0; x < width; ++x)
-                out[x] = qRgb(in[x], in[x], in[x]);
-            break;
-        case 2:
-            for (quint32 x = 0; x < width; ++x, in += 2)
-                out[x] = qRgba(in[0], in[0], in[0], in[1]);
-            break;
-        case 3:
-            for (quint32 x = 0; x < width; ++x, in += 3)
-                out[x] = qRgb(in[0], in[1], in[2]);
-            break;
-        default:
-            for (quint32 x = 0; x < width; ++x, in += 4)
-                out[x] = qRgba(in[0], in[1], in[2], in[3]);
-            break;
-        }
+        intact = unfilter(row[0], row + 1, previous, rowSize, channels);
         previous = row + 1;
+        if (intact && ((y + 1) % RowHandOver::Batch == 0 || y + 1 == int(height)))
+            handOver.publish(y + 1);
     }
+    handOver.finish();
+    converter.join();
+    if (!intact)
+        return result;
     result.outcome = Outcome::Decoded;
     result.image = std::move(image);
     return result;
