@@ -11,69 +11,37 @@ ModalAnswerer::ModalAnswerer()
     m_timer.start();
 }
 
-void ModalAnswerer::answerBox(QMessageBox::StandardButton button)
-{
-    Answer a;
-    a.button = button;
-    m_answers.enqueue(a);
-}
-
-void ModalAnswerer::chooseFile(const QString &path)
-{
-    Answer a;
-    a.isFile = true;
-    a.path = path;
-    m_answers.enqueue(a);
-}
-
-void ModalAnswerer::clear()
-{
-    m_answers.clear();
-    m_seen.clear();
-}
-
 void ModalAnswerer::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();
     if (modal == nullptr || modal == m_current || !modal->isVisible())
         return;
     m_current = modal;
-
-    Seen seen;
-    seen.className = QString::fromLatin1(modal->metaObject()->className());
-    seen.parent = modal->parentWidget();
-    seen.hadParent = modal->parentWidget() != nullptr;
-    seen.title = modal->windowTitle();
     auto *box = qobject_cast<QMessageBox *>(modal);
     auto *dialog = qobject_cast<QFileDialog *>(modal);
-    if (box != nullptr) {
-        seen.text = box->text();
-        seen.icon = box->icon();
-        seen.buttons = box->standardButtons();
-    }
-
-    const bool haveAnswer = !m_answers.isEmpty();
-    const Answer answer = haveAnswer ? m_answers.dequeue() : Answer();
-    if (box != nullptr && haveAnswer && !answer.isFile && box->button(answer.button) != nullptr) {
-        seen.answered = true;
-        m_seen.append(seen);
-        box->button(answer.button)->click();
-        return;
-    }
-    if (dialog != nullptr && haveAnswer && answer.isFile) {
-        seen.answered = true;
-        m_seen.append(seen);
-        if (answer.path.isEmpty()) {
-            dialog->reject();
-        } else {
-            dialog->selectFile(answer.path);
-            static_cast<QDialog *>(dialog)->accept();
-        }
-        return;
-    }
+    Seen seen;
+    seen.className = QString::fromLatin1(modal->metaObject()->className());
+    seen.title = modal->windowTitle();
+    seen.parent = modal->parentWidget();
+    seen.hadParent = modal->parentWidget() != nullptr;
+    if (box != nullptr)
+        seen.text = box->text(), seen.icon = box->icon(), seen.buttons = box->standardButtons();
+    const QVariant answer = m_answers.isEmpty() ? QVariant() : m_answers.dequeue();
+    const bool isButton = answer.type() == QVariant::Int,
+               isFile = answer.type() == QVariant::String;
+    QAbstractButton *button = box != nullptr && isButton
+                                  ? box->button(QMessageBox::StandardButton(answer.toInt()))
+                                  : nullptr;
+    seen.answered = button != nullptr || (dialog != nullptr && isFile);
     m_seen.append(seen);
-    if (auto *d = qobject_cast<QDialog *>(modal))
+    if (button != nullptr) {
+        button->click();
+    } else if (seen.answered && !answer.toString().isEmpty()) {
+        dialog->selectFile(answer.toString());
+        static_cast<QDialog *>(dialog)->accept();
+    } else if (auto *d = qobject_cast<QDialog *>(modal)) {
         d->reject();
-    else
+    } else {
         modal->close();
+    }
 }

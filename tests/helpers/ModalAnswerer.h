@@ -7,6 +7,7 @@
 #include <QQueue>
 #include <QString>
 #include <QTimer>
+#include <QVariant>
 
 // Waits for the real modal message boxes and file dialogs that the code under
 // test opens, records what they show and answers them in the queued order.
@@ -32,26 +33,18 @@ public:
     ModalAnswerer();
 
     // The next message box is answered by clicking `button`.
-    void answerBox(QMessageBox::StandardButton button);
+    void answerBox(QMessageBox::StandardButton button) { m_answers.enqueue(int(button)); }
     // The next file dialog selects `path` and is accepted; an empty path cancels it.
-    void chooseFile(const QString &path);
+    void chooseFile(const QString &path) { m_answers.enqueue(path); }
 
     const QList<Seen> &seen() const { return m_seen; }
-    int unanswered() const { return m_answers.size(); }
-    void clear();
+    void clear() { m_answers.clear(), m_seen.clear(); }
 
 private:
-    struct Answer
-    {
-        bool isFile = false;
-        QMessageBox::StandardButton button = QMessageBox::NoButton;
-        QString path;
-    };
-
     void poll();
 
     QTimer m_timer;
-    QQueue<Answer> m_answers;
+    QQueue<QVariant> m_answers; // a button (int) or a file (QString)
     QList<Seen> m_seen;
     QPointer<QWidget> m_current;
 };

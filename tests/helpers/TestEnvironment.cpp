@@ -13,25 +13,22 @@
 TestEnvironment::TestEnvironment()
 {
     m_paths = korvel::Paths::installed();
-    const QString forms = QStringLiteral(KORVEL_SOURCE_DIR "/forms/");
-    QDir(m_dir.path()).mkpath(QStringLiteral("share"));
-    QDir(m_dir.path()).mkpath(QStringLiteral("autostart"));
-    QDir(m_dir.path()).mkpath(QStringLiteral("tmp"));
-    m_paths.mainForm = path(QStringLiteral("share/korvelDesktopinfoGui.xml"));
-    m_paths.previewForm = path(QStringLiteral("share/preview.xml"));
-    QFile::copy(forms + QStringLiteral("korvelDesktopinfoGui.xml"), m_paths.mainForm);
-    QFile::copy(forms + QStringLiteral("preview.xml"), m_paths.previewForm);
+    for (const char *folder : {"share", "autostart", "tmp"})
+        QDir(m_dir.path()).mkpath(folder);
+    m_paths.mainForm = path("share/korvelDesktopinfoGui.xml");
+    m_paths.previewForm = path("share/preview.xml");
     // Forms that others may write are refused, whatever the checkout's umask gave.
-    for (const QString &form : {m_paths.mainForm, m_paths.previewForm})
+    for (const QString &form : {m_paths.mainForm, m_paths.previewForm}) {
+        QFile::copy(KORVEL_SOURCE_DIR "/forms/" + QFileInfo(form).fileName(), form);
         QFile::setPermissions(form, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                         QFile::ReadOther);
-    m_paths.settingsFile = path(QStringLiteral("share/settings.ini"));
-    m_paths.wallpaper = path(QStringLiteral("share/wallpaper.png"));
-    m_paths.icon = QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo-gui.png");
-    m_paths.autostartEntry = path(QStringLiteral("autostart/korvel-desktopinfo.desktop"));
-    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo.desktop"),
-                m_paths.autostartEntry);
-    m_paths.tempDir = path(QStringLiteral("tmp")) + QLatin1Char('/');
+    }
+    m_paths.settingsFile = path("share/settings.ini");
+    m_paths.wallpaper = path("share/wallpaper.png");
+    m_paths.icon = KORVEL_SOURCE_DIR "/data/korvel-desktopinfo-gui.png";
+    m_paths.autostartEntry = path("autostart/korvel-desktopinfo.desktop");
+    QFile::copy(KORVEL_SOURCE_DIR "/data/korvel-desktopinfo.desktop", m_paths.autostartEntry);
+    m_paths.tempDir = path("tmp/");
 }
 
 namespace {
@@ -42,10 +39,9 @@ void makeRemovable(const QString &folder)
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QFileInfo &entry : entries) {
+    for (const QFileInfo &entry : entries)
         if (!entry.isSymLink())
             makeRemovable(entry.absoluteFilePath());
-    }
 }
 
 } // namespace
@@ -69,9 +65,7 @@ QString TestEnvironment::writeFile(const QString &relative, const QByteArray &co
 QByteArray TestEnvironment::readFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void TestEnvironment::addRows(const QString &file, int columns)
@@ -96,15 +90,6 @@ void TestEnvironment::addRows(const QString &file, int columns)
         }
         QTest::newRow(qPrintable(tag)) << fields;
     }
-}
-
-void TestEnvironment::useMainForm(const QString &dataFormName)
-{
-    QFile::remove(m_paths.mainForm);
-    QFile::copy(QStringLiteral(KORVEL_TEST_DATA "/forms/") + dataFormName, m_paths.mainForm);
-    QFile::setPermissions(m_paths.mainForm, QFile::ReadOwner | QFile::WriteOwner |
-                                                QFile::ReadGroup | QFile::ReadOther);
-    m_mainForm.reset();
 }
 
 const korvel::SettingsFile &TestEnvironment::settings()

@@ -50,9 +50,6 @@ public:
     // lines starting with '#' are skipped.
     static void addRows(const QString &file, int columns);
 
-    // Replaces the main form by a file from tests/data/forms.
-    void useMainForm(const QString &dataFormName);
-
     // The program-wide objects as start-up makes them, made on first use.
     const korvel::SettingsFile &settings();
     korvel::AppContext context();
