@@ -6,8 +6,11 @@
 #include "mainwindow/KorvelWindow.h"
 #include "mainwindow/Ui_MainWindow.h"
 #include "preview/CollectSystemInfo.h"
+#include "preview/HostSource.h"
 #include "preview/InfoText.h"
 #include "preview/JobFromSettings.h"
+#include "preview/RouteTable.h"
+#include "preview/TemporaryImage.h"
 #include "settings/FormSettings.h"
 
 #include <QProcess>
@@ -20,24 +23,127 @@
 
 using namespace korvel;
 
+namespace {
+
+// Canned facts that count the lookups made.
+class FakeHost : public HostSource
+{
+public:
+    explicit FakeHost(QVector<InterfaceEntry> entries) : m_entries(std::move(entries)) {}
+    std::optional<QVector<InterfaceEntry>> interfaces() const override
+    {
+        return ++calls, m_entries;
+    }
+    std::optional<QString> loginName() const override { return ++calls, QString("anna"); }
+    std::optional<QString> nodeName() const override { return ++calls, QString("desk-7"); }
+    std::optional<QByteArray> routeTable() const override
+    {
+        // Gateway 192.168.1.1.
+        return ++calls, TestEnvironment::readFile(KORVEL_TEST_DATA "/route/reject-route.txt");
+    }
+    mutable int calls = 0;
+
+private:
+    QVector<InterfaceEntry> m_entries;
+};
+
+const SystemInfoRequest All{true, true, true, true, true};
+
+// The five fields in one line, "-" for an absent one.
+QString describe(const SystemInfo &info)
+{
+    QStringList fields;
+    for (const auto &field :
+         {info.username, info.hostname, info.ipAddress, info.netmask, info.gateway})
+        fields << field.value_or("-");
+    return fields.join(' ');
+}
+
+} // namespace
+
 // The window and its form: building it from the installed form file, the
-// buttons' handlers, and what the form's choices make of the preview's job.
+// buttons' handlers, and what the form's choices make of the preview's job;
+// the host facts and the text block of the preview.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // The host facts come from the real system, in a fresh network namespace
+    // (root only): first nothing but lo, then two interfaces with default routes.
     void initTestCase()
     {
-        // The host facts of the preview come from the real system: as root, from a
-        // network of our own with an address and a default route.
-        if (::geteuid() == 0 && ::unshare(CLONE_NEWNET) == 0)
-            QCOMPARE(QProcess::execute("sh", {"-ec", "ip link set lo up && ip link add v0 type "
-                                                     "veth peer name v1 && ip addr add "
-                                                     "10.1.2.3/24 dev v0 && ip link set v0 up && "
-                                                     "ip link set v1 up && ip route add default "
-                                                     "via 10.1.2.1"}),
-                     0);
+        if (::geteuid() != 0)
+            return;
+        QCOMPARE(::unshare(CLONE_NEWNET), 0); // this thread and the commands it starts
+        QCOMPARE(QProcess::execute("ip", {"link", "set", "lo", "up"}), 0);
+        QCOMPARE(describe(collectSystemInfo(All)).section(' ', 2), "- - -");
+        QCOMPARE(
+            QProcess::execute(
+                "sh",
+                {"-ec", "ip link add v0 type veth peer name v1 && "
+                        "ip addr add 10.20.30.40/19 dev v1 && ip addr add 172.31.7.9/28 dev v0 && "
+                        "ip link set v0 up && ip link set v1 up && "
+                        "ip route add default via 172.31.7.1 dev v0 metric 300 && "
+                        "ip route add default via 10.20.0.1 dev v1 metric 20"}),
+            0);
+    }
+
+    void collectsFromTheRealSystem()
+    {
+        if (::geteuid() != 0)
+            QSKIP("a network namespace of its own needs root");
+        const SystemInfo info = collectSystemInfo(All);
+        QVERIFY(info.username && !info.username->isEmpty());
+        QCOMPARE(describe(info).section(' ', 1),
+                 QSysInfo::machineHostName() + " 172.31.7.9 255.255.255.240 10.20.0.1");
+    }
+
+    void walksTheInterfaceList_data() { TestEnvironment::addRows("interfaces/walk.txt", 2); }
+    void walksTheInterfaceList()
+    {
+        QFETCH(QStringList, row);
+        QVector<InterfaceEntry> list;
+        for (const QString &entry : row[0].split(", ")) {
+            const QStringList f = entry.split(' ');
+            list.append({f[0], f.size() == 3, f.value(1), f.value(2)});
+        }
+        const FakeHost host(list);
+        QCOMPARE(describe(collectSystemInfo(All, host)), row[1]);
+        const int calls =
+            row[1].endsWith(" -") ? 3 : 4; // the interface list once, the routes for a gateway
+        QCOMPARE(host.calls, calls);
+        const SystemInfo mask = collectSystemInfo({false, false, false, true, false}, host);
+        QCOMPARE(describe(mask), "- - - " + row[1].section(' ', 3, 3) + " -");
+        QCOMPARE(host.calls, calls + 1);
+    }
+
+    void findsTheDefaultGateway_data() { TestEnvironment::addRows("route/gateways.txt", 2); }
+    void findsTheDefaultGateway()
+    {
+        QFETCH(QStringList, row);
+        const auto found =
+            defaultGateway(TestEnvironment::readFile(KORVEL_TEST_DATA "/route/" + row[0]));
+        QCOMPARE(found.value_or("-"), row[1]);
+    }
+
+    void composesTheTextBlock()
+    {
+        QCOMPARE(composeInfoText({}, {}), "\n\n\n\n\n\n\n");
+        QCOMPARE(composeInfoText({{}, "desk-7", {}, {}, {}}, {}),
+                 "\n\nИмя компьютера: desk-7\n\n\n\n\n");
+        // An empty host name keeps its label; a free text of two lines.
+        QCOMPARE(composeInfoText({"anna", "", "10.0.0.5", "255.0.0.0", "10.0.0.1"},
+                                 "Кабинет 12\nтел. 3-45"),
+                 "Имя пользователя:   anna\n\nИмя компьютера: \nIP-адрес компьютера:  10.0.0.5\n"
+                 "Маска сети:  255.0.0.0\nШлюз по-умолчанию:   10.0.0.1\n\nКабинет 12\nтел. 3-45");
+    }
+
+    void namesTheImageByTheTime()
+    {
+        // The shortest text that reads back as the same number.
+        QCOMPARE(temporaryImageName(1700000000.0), "1700000000.0.png");
+        QCOMPARE(temporaryImageName(1765043254.1234567), "1765043254.1234567.png");
     }
 
     void centredPosition_data()
