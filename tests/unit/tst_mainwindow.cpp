@@ -310,6 +310,10 @@ private slots:
              {"cbUsername", "cbHostname", "cbIPaddress", "cbNetmask", "cbGateway"})
             ui.cbOver->setChecked(false), window.findChild<QCheckBox *>(name)->setChecked(true);
         QCOMPARE(job(), facts.mid(0, 7) << QString());
+        // Nor does a settings file with Over false bring it in (the desktop tool reads those).
+        DisplaySettings file;
+        file.OverText = "Кабинет 12";
+        QVERIFY(!jobFromSettings(file, {}, {800, 600}, {}).text.contains(file.OverText));
     }
 
     // The position buttons; with none of the first two checked the text goes right.
