@@ -1,5 +1,6 @@
 #include "desktop/DesktopBackgroundSettings.h"
 #include "desktop/RootWindowBackground.h"
+#include "helpers/TestEnvironment.h"
 
 #include <QtTest>
 
@@ -41,44 +42,42 @@ class TestDesktopBackground : public QObject
     xcb_screen_t *m_screen = nullptr;
     QProcess m_bus;
 
+    // Replies of xcb, freed with free().
+    template <typename T> static std::unique_ptr<T, void (*)(void *)> own(T *reply)
+    {
+        return {reply, &std::free};
+    }
     xcb_atom_t atom(const char *name)
     {
-        auto *reply =
-            xcb_intern_atom_reply(m_x, xcb_intern_atom(m_x, 0, strlen(name), name), nullptr);
-        const xcb_atom_t atom = reply ? reply->atom : 0;
-        std::free(reply);
-        return atom;
+        const auto reply =
+            own(xcb_intern_atom_reply(m_x, xcb_intern_atom(m_x, 0, strlen(name), name), nullptr));
+        return reply ? reply->atom : 0;
     }
     xcb_pixmap_t property(const char *name)
     {
-        auto *reply = xcb_get_property_reply(
+        const auto reply = own(xcb_get_property_reply(
             m_x, xcb_get_property(m_x, 0, m_screen->root, atom(name), XCB_ATOM_PIXMAP, 0, 1),
-            nullptr);
-        const xcb_pixmap_t id = reply && xcb_get_property_value_length(reply) == 4
-                                    ? *static_cast<xcb_pixmap_t *>(xcb_get_property_value(reply))
-                                    : 0;
-        std::free(reply);
-        return id;
+            nullptr));
+        return reply && xcb_get_property_value_length(reply.get()) == 4
+                   ? *static_cast<xcb_pixmap_t *>(xcb_get_property_value(reply.get()))
+                   : 0;
     }
     bool exists(xcb_pixmap_t pixmap)
     {
         xcb_generic_error_t *error = nullptr;
-        std::free(xcb_get_geometry_reply(m_x, xcb_get_geometry(m_x, pixmap), &error));
-        std::free(error);
-        return !error;
+        own(xcb_get_geometry_reply(m_x, xcb_get_geometry(m_x, pixmap), &error));
+        return !own(error);
     }
     QImage grab(xcb_drawable_t drawable, int width, int height)
     {
-        auto *reply = xcb_get_image_reply(
+        const auto reply = own(xcb_get_image_reply(
             m_x, xcb_get_image(m_x, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, width, height, ~0u),
-            nullptr);
+            nullptr));
         // Depth 24 in 32-bit pixels of the host's byte order, rows without padding.
-        const QImage image =
-            reply && xcb_get_image_data_length(reply) == width * height * 4
-                ? QImage(xcb_get_image_data(reply), width, height, QImage::Format_RGB32).copy()
-                : QImage();
-        std::free(reply);
-        return image;
+        return reply && xcb_get_image_data_length(reply.get()) == width * height * 4
+                   ? QImage(xcb_get_image_data(reply.get()), width, height, QImage::Format_RGB32)
+                         .copy()
+                   : QImage();
     }
 
 private slots:
@@ -110,9 +109,9 @@ private slots:
         QTest::addColumn<QImage>("image");
         QTest::addColumn<QImage>("expected");
         QImage halves(640, 480, QImage::Format_RGB32);
-        for (int i = 0; i < 640 * 480; ++i)
-            halves.setPixel(i % 640, i / 640,
-                            i % 640 < 320 ? qRgb(200, 30, 40) : qRgb(10, 20, 250));
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                halves.setPixel(x, y, x < 320 ? qRgb(200, 30, 40) : qRgb(10, 20, 250));
         halves.setPixel(0, 0, qRgb(255, 255, 255));
         halves.setPixel(639, 479, qRgb(0, 255, 0));
         halves.setPixel(320, 1, qRgb(1, 2, 3));
@@ -191,60 +190,37 @@ private slots:
                  error);
     }
 
-    void settingsNameThePicture_data()
-    {
-        QTest::addColumn<QString>("schema");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("expected"); // {uri} and {path} stand for the picture's
-        const char *const rows[][3] = {
-            {"org.gnome.desktop.background", "picture-uri", "'{uri}'"},
-            {"org.gnome.desktop.background", "picture-uri-dark", "'{uri}'"},
-            {"org.gnome.desktop.background", "picture-options", "'stretched'"},
-            {"org.mate.background", "picture-filename", "'{path}'"},
-            {"org.mate.background", "picture-options", "'stretched'"},
-            {"org.cinnamon.desktop.background", "picture-uri", "'{uri}'"},
-            {"org.cinnamon.desktop.background", "picture-options", "'stretched'"},
-        };
-        for (const auto &row : rows)
-            QTest::addRow("%s %s", row[0], row[1]) << row[0] << row[1] << row[2];
-    }
+    void settingsNameThePicture_data() { TestEnvironment::addRows("desktop/gsettings.txt", 3); }
     void settingsNameThePicture()
     {
-        QFETCH(QString, schema);
-        QFETCH(QString, key);
-        QFETCH(QString, expected);
+        QFETCH(QStringList, row);
         const QString path = qEnvironmentVariable("HOME") + QStringLiteral("/Bild mit Lücke.png");
         QCOMPARE(korvel::setDesktopBackgroundSettings(path), QStringList());
         const QString uri = "file://" + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
-        QCOMPARE(gsettings(schema, key), expected.replace("{uri}", uri).replace("{path}", path));
+        QCOMPARE(gsettings(row[0], row[1]), row[2].replace("{uri}", uri).replace("{path}", path));
     }
 
     // Without a session bus nothing is tried; the bus at $XDG_RUNTIME_DIR/bus counts as one.
-    void needsSessionBus_data()
-    {
-        QTest::addColumn<bool>("runtimeBus");
-        QTest::newRow("none") << false;
-        QTest::newRow("runtime folder") << true;
-    }
     void needsSessionBus()
     {
-        QFETCH(bool, runtimeBus);
-        const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS"),
-                         runtime = qgetenv("XDG_RUNTIME_DIR");
-        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-        if (!runtimeBus)
-            qputenv("XDG_RUNTIME_DIR", qgetenv("HOME"));
-        const QString before = gsettings("org.gnome.desktop.background", "picture-uri");
-        const QString path = runtimeBus ? "/srv/b.png" : "/srv/a.png";
-        QElapsedTimer timer;
-        timer.start();
-        const QStringList errors = korvel::setDesktopBackgroundSettings(path);
-        QVERIFY(timer.elapsed() < 5000);
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-        qputenv("XDG_RUNTIME_DIR", runtime);
-        QCOMPARE(errors, QStringList());
-        QCOMPARE(gsettings("org.gnome.desktop.background", "picture-uri"),
-                 runtimeBus ? "'file://" + path + "'" : before);
+        for (const bool runtimeBus : {false, true}) {
+            const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS"),
+                             runtime = qgetenv("XDG_RUNTIME_DIR");
+            qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+            if (!runtimeBus)
+                qputenv("XDG_RUNTIME_DIR", qgetenv("HOME"));
+            const QString before = gsettings("org.gnome.desktop.background", "picture-uri");
+            const QString path = runtimeBus ? "/srv/b.png" : "/srv/a.png";
+            QElapsedTimer timer;
+            timer.start();
+            const QStringList errors = korvel::setDesktopBackgroundSettings(path);
+            QVERIFY(timer.elapsed() < 5000);
+            qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            QCOMPARE(errors, QStringList());
+            QCOMPARE(gsettings("org.gnome.desktop.background", "picture-uri"),
+                     runtimeBus ? "'file://" + path + "'" : before);
+        }
     }
 };
 
