@@ -185,14 +185,16 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
         return 1;
     }
 
-    // The wallpaper loads on a second thread while the toolkit starts.
+    // A PNG or JPEG wallpaper loads on a second thread while the toolkit starts.
     std::future<ComposedPreview> early;
     if (const QSize root = rootWindowSize(); !root.isEmpty()) {
         PreviewJob job;
         job.imagePath = paths.wallpaper;
         job.imageLinks = FileDescriptor::Links::Refuse;
         job.desktop = root;
-        early = std::async(std::launch::async, [job] { return loadDesktopImage(job); });
+        early = std::async(std::launch::async, [job] {
+            return loadDesktopImageWithoutToolkit(job).value_or(ComposedPreview());
+        });
     }
 
     // The root window is X's; the font is set up as for the window's preview on

@@ -156,42 +156,47 @@ xcb_pixmap_t pixmapProperty(xcb_connection_t *c, xcb_window_t root, xcb_atom_t p
     return *static_cast<const xcb_pixmap_t *>(xcb_get_property_value(reply.get()));
 }
 
-// A local X server reads the pixels straight from shared memory, which saves
-// sending a whole desktop of them through the socket. False when the server
-// cannot (no MIT-SHM, another machine, no segment); nothing is left then.
-bool putThroughSharedMemory(xcb_connection_t *c, xcb_pixmap_t pixmap, xcb_gcontext_t gc,
-                            uint8_t depth, const QImage &rgb)
+// On a local X server the pixmap can live in a shared memory segment that we
+// fill: the pixels are neither sent through the socket nor copied by the
+// server. The segment goes away with the pixmap. XCB_NONE when the server
+// cannot (no MIT-SHM or no shared pixmaps, another machine); nothing is left
+// then.
+xcb_pixmap_t sharedMemoryPixmap(xcb_connection_t *c, xcb_drawable_t root, uint8_t depth,
+                                const QImage &rgb)
 {
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(c, &xcb_shm_id);
     if (shm == nullptr || !shm->present)
-        return false;
+        return XCB_NONE;
+    const Reply<xcb_shm_query_version_reply_t> version(
+        xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
+    if (!version || !version->shared_pixmaps || version->pixmap_format != XCB_IMAGE_FORMAT_Z_PIXMAP)
+        return XCB_NONE;
     const size_t size = size_t(rgb.sizeInBytes());
     const int id = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
     if (id < 0)
-        return false;
+        return XCB_NONE;
     void *memory = ::shmat(id, nullptr, 0);
     const xcb_shm_seg_t segment = xcb_generate_id(c);
     Requests requests(c);
     if (memory != reinterpret_cast<void *>(-1))
         requests.add(xcb_shm_attach_checked(c, segment, uint32_t(id), 1), "");
     const bool attached = memory != reinterpret_cast<void *>(-1) && requests.check().isEmpty();
-    // Once both sides are attached the segment goes when both have detached.
+    // Once both sides are attached the segment goes when both have let go.
     ::shmctl(id, IPC_RMID, nullptr);
     if (!attached) {
         if (memory != reinterpret_cast<void *>(-1))
             ::shmdt(memory);
-        return false;
+        return XCB_NONE;
     }
     std::memcpy(memory, rgb.constBits(), size);
-    requests.add(xcb_shm_put_image_checked(c, pixmap, gc, uint16_t(rgb.width()),
-                                           uint16_t(rgb.height()), 0, 0, uint16_t(rgb.width()),
-                                           uint16_t(rgb.height()), 0, 0, depth,
-                                           XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0),
-                 "");
-    requests.add(xcb_shm_detach_checked(c, segment), "");
-    const bool put = requests.check().isEmpty();
     ::shmdt(memory);
-    return put;
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    requests.add(xcb_shm_create_pixmap_checked(c, pixmap, root, uint16_t(rgb.width()),
+                                               uint16_t(rgb.height()), depth, segment, 0),
+                 "");
+    // The pixmap keeps the server's hold on the segment.
+    requests.add(xcb_shm_detach_checked(c, segment), "");
+    return requests.check().isEmpty() ? pixmap : XCB_NONE;
 }
 
 } // namespace
@@ -242,13 +247,14 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
     const int rowsPerStrip = int(std::min<uint64_t>((maxBytes - 32) / rowBytes, uint64_t(height)));
 
     Requests requests(c);
-    const xcb_pixmap_t pixmap = xcb_generate_id(c);
-    requests.add(xcb_create_pixmap_checked(c, screen->root_depth, pixmap, root, uint16_t(width),
-                                           uint16_t(height)),
-                 "to create the pixmap");
-    const xcb_gcontext_t gc = xcb_generate_id(c);
-    requests.add(xcb_create_gc_checked(c, gc, pixmap, 0, nullptr), "to create a GC");
-    if (!putThroughSharedMemory(c, pixmap, gc, screen->root_depth, rgb)) {
+    xcb_pixmap_t pixmap = sharedMemoryPixmap(c, root, screen->root_depth, rgb);
+    if (pixmap == XCB_NONE) {
+        pixmap = xcb_generate_id(c);
+        requests.add(xcb_create_pixmap_checked(c, screen->root_depth, pixmap, root, uint16_t(width),
+                                               uint16_t(height)),
+                     "to create the pixmap");
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        requests.add(xcb_create_gc_checked(c, gc, pixmap, 0, nullptr), "to create a GC");
         for (int y = 0; y < height; y += rowsPerStrip) {
             const int rows = std::min(rowsPerStrip, height - y);
             requests.add(xcb_put_image_checked(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc,
@@ -257,8 +263,8 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
                                                rgb.constScanLine(y)),
                          "the picture's pixels");
         }
+        requests.add(xcb_free_gc_checked(c, gc), "to free the GC");
     }
-    requests.add(xcb_free_gc_checked(c, gc), "to free the GC");
     QString error = requests.check();
     if (xcb_connection_has_error(c))
         return QStringLiteral("the connection to the X display broke while sending the picture");

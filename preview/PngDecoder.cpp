@@ -1,5 +1,9 @@
 #include "PngDecoder.h"
 
+#include "settings/ImageSource.h"
+
+#include <QVector>
+
 #include <libdeflate.h>
 
 #include <condition_variable>
@@ -132,10 +136,10 @@ struct Decompressor
 
 } // namespace
 
-PngDecoding decodeFastPng(const QByteArray &bytes)
+ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
 {
-    using Outcome = PngDecoding::Outcome;
-    PngDecoding result;
+    using Outcome = ImageDecoding::Outcome;
+    ImageDecoding result;
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const size_t size = static_cast<size_t>(bytes.size());
     static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
@@ -150,8 +154,12 @@ PngDecoding decodeFastPng(const QByteArray &bytes)
                          : colorType == 6 ? 4
                                           : 0;
     if (depth != 8 || channels == 0 || interlace != 0 || data[26] != 0 || data[27] != 0 ||
-        width == 0 || height == 0 || width > 65535 || height > 65535)
+        width == 0 || height == 0)
         return result;
+    if (qint64(width) * height > ImageSource::MaxPixels || width > 65535 || height > 65535) {
+        result.outcome = Outcome::TooLarge;
+        return result;
+    }
 
     // Gather the image data, checking the chunks as Qt's reader does.
     std::vector<unsigned char> compressed;
@@ -195,17 +203,41 @@ PngDecoding decodeFastPng(const QByteArray &bytes)
     compressed = {};
 
     const bool alpha = channels == 2 || channels == 4;
-    QImage image(int(width), int(height), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const int halve = !alpha && atLeast.isValid() && int(width / 2) >= atLeast.width() &&
+                              int(height / 2) >= atLeast.height()
+                          ? 2
+                          : 1;
+    QImage image(int(width) / halve, int(height) / halve,
+                 alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull())
         return result;
+    const auto rawRow = [&](int y) { return raw.get() + size_t(y) * size_t(rowSize + 1) + 1; };
     // Rows are unfiltered in order here, and turned into pixels on a second
     // thread as soon as a batch of them is ready.
     RowHandOver handOver;
     std::thread converter([&] {
-        for (int y = 0, ready; (ready = handOver.waitBeyond(y)) > y;)
-            for (; y < ready; ++y)
-                convertRow(raw.get() + size_t(y) * size_t(rowSize + 1) + 1,
-                           reinterpret_cast<QRgb *>(image.scanLine(y)), int(width), channels);
+        QVector<QRgb> first(halve == 2 ? int(width) : 0), second(first.size());
+        for (int y = 0, ready; (ready = handOver.waitBeyond(y)) > y;) {
+            for (; y + halve <= ready && y / halve < image.height(); y += halve) {
+                auto *out = reinterpret_cast<QRgb *>(image.scanLine(y / halve));
+                if (halve == 1) {
+                    convertRow(rawRow(y), out, int(width), channels);
+                    continue;
+                }
+                convertRow(rawRow(y), first.data(), int(width), channels);
+                convertRow(rawRow(y + 1), second.data(), int(width), channels);
+                for (int x = 0; x < image.width(); ++x) {
+                    const QRgb a = first[2 * x], b = first[2 * x + 1];
+                    const QRgb c = second[2 * x], d = second[2 * x + 1];
+                    out[x] = qRgb((qRed(a) + qRed(b) + qRed(c) + qRed(d) + 2) >> 2,
+                                  (qGreen(a) + qGreen(b) + qGreen(c) + qGreen(d) + 2) >> 2,
+                                  (qBlue(a) + qBlue(b) + qBlue(c) + qBlue(d) + 2) >> 2);
+                }
+            }
+            // An odd last row of a halved image has no partner and is left out.
+            if (y + halve > int(height) || y / halve >= image.height())
+                break;
+        }
     });
     const unsigned char *previous = nullptr;
     bool intact = true;

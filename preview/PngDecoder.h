@@ -1,7 +1,9 @@
 #pragma once
 
+#include "preview/ImageDecoding.h"
+
 #include <QByteArray>
-#include <QImage>
+#include <QSize>
 
 namespace korvel {
 
@@ -10,17 +12,10 @@ namespace korvel {
 // transparency chunk. The whole image data is inflated in one call (which is
 // where a PNG decoder spends its time) and unfiltered row by row. It gives
 // the pixels Qt's reader gives: RGB32 for opaque images, ARGB32 otherwise.
-struct PngDecoding
-{
-    enum class Outcome {
-        Decoded,
-        Corrupt,   // a PNG of a kind handled here, but damaged or cut short
-        NotHandled // not a PNG, or a kind left to Qt's reader
-    };
-    Outcome outcome = Outcome::NotHandled;
-    QImage image;
-};
-
-PngDecoding decodeFastPng(const QByteArray &bytes);
+// Needs no application object: it may run before one exists, on any thread.
+// An opaque image at least twice as wide and high as `atLeast` is decoded at
+// half its size, each pixel the mean of a 2 x 2 block, the way JPEG decodes
+// at a fraction of its size: the picture is scaled down afterwards anyway.
+ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast = QSize());
 
 } // namespace korvel

@@ -1,5 +1,6 @@
 #include "PreviewImage.h"
 
+#include "preview/JpegDecoder.h"
 #include "preview/PngDecoder.h"
 #include "settings/ImageSource.h"
 
@@ -28,36 +29,46 @@ ComposedPreview failed(PreviewFailure failure)
 
 // Reads the image scaled to exactly `size`. Refuses files that are not
 // regular, and images whose declared size is too large before decoding.
-ComposedPreview loadScaled(const PreviewJob &job)
+// Without `toolkitReader`, only the quick decoders are used, and an image that
+// needs Qt's reader gives nullopt.
+std::optional<ComposedPreview> loadScaled(const PreviewJob &job, bool toolkitReader)
 {
-    const ImageSource source = ImageSource::read(job.imagePath, job.imageLinks);
-    switch (source.problem()) {
-    case ImageSource::Problem::None:
-        break;
-    case ImageSource::Problem::TooLarge:
-    case ImageSource::Problem::TooManyPixels:
+    FileDescriptor::WholeFile file =
+        FileDescriptor::readRegularFile(job.imagePath, ImageSource::MaxSize, job.imageLinks);
+    if (file.problem == FileDescriptor::WholeFile::Problem::TooLarge)
         return failed(PreviewFailure::ImageTooLarge);
-    default:
+    if (file.problem != FileDescriptor::WholeFile::Problem::None)
         return failed(PreviewFailure::ImageUnreadable);
-    }
     const QSize &size = job.desktop;
-    // The common PNGs decode here, about twice as fast as Qt's reader.
-    PngDecoding png = decodeFastPng(source.content());
-    if (png.outcome == PngDecoding::Outcome::Corrupt)
+    // PNG and JPEG decode here, in one pass each, straight to RGB32; a large
+    // JPEG at the smallest of its own scales that still covers the desktop.
+    ImageDecoding decoded = decodeFastPng(file.bytes, size);
+    if (decoded.outcome == ImageDecoding::Outcome::NotHandled)
+        decoded = decodeFastJpeg(file.bytes, size);
+    QImage image = std::move(decoded.image);
+    switch (decoded.outcome) {
+    case ImageDecoding::Outcome::Decoded:
+        break;
+    case ImageDecoding::Outcome::Corrupt:
         return failed(PreviewFailure::ImageUnreadable);
-    QImage image = std::move(png.image);
-    if (png.outcome == PngDecoding::Outcome::NotHandled) {
+    case ImageDecoding::Outcome::TooLarge:
+        return failed(PreviewFailure::ImageTooLarge);
+    case ImageDecoding::Outcome::NotHandled: {
+        if (!toolkitReader)
+            return std::nullopt;
+        const ImageSource source = ImageSource::fromContent(job.imagePath, std::move(file.bytes));
+        if (source.problem() == ImageSource::Problem::TooManyPixels)
+            return failed(PreviewFailure::ImageTooLarge);
+        if (!source.isValid())
+            return failed(PreviewFailure::ImageUnreadable);
         QBuffer buffer;
         buffer.setData(source.content());
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
-        // JPEG decodes at a fraction of its size directly. A PNG decoder
-        // always makes the whole image first; reading it whole and scaling it
-        // once here is quicker than its own scaled read.
-        if (reader.format() != "png")
-            reader.setScaledSize(size);
         if (!reader.read(&image) || image.isNull())
             return failed(PreviewFailure::ImageUnreadable);
+        break;
+    }
     }
     if (image.size() != size)
         image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -130,7 +141,12 @@ ComposedPreview composePreviewImage(const PreviewJob &job)
 
 ComposedPreview loadDesktopImage(const PreviewJob &job)
 {
-    return loadScaled(job);
+    return *loadScaled(job, true);
+}
+
+std::optional<ComposedPreview> loadDesktopImageWithoutToolkit(const PreviewJob &job)
+{
+    return loadScaled(job, false);
 }
 
 ComposedPreview drawInfoText(ComposedPreview loaded, const PreviewJob &job)

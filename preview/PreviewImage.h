@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
+
 namespace korvel {
 
 enum class TextPosition { Left, Center, Right };
@@ -55,5 +57,10 @@ ComposedPreview composePreviewImage(const PreviewJob &job);
 // application's font engine, onto the image loaded for the same job.
 ComposedPreview loadDesktopImage(const PreviewJob &job);
 ComposedPreview drawInfoText(ComposedPreview loaded, const PreviewJob &job);
+
+// loadDesktopImage() before the application object exists, with the quick
+// PNG and JPEG decoders alone; nullopt for an image that needs Qt's reader
+// (whose plugins must not be loaded while the application starts).
+std::optional<ComposedPreview> loadDesktopImageWithoutToolkit(const PreviewJob &job);
 
 } // namespace korvel

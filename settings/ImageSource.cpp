@@ -35,7 +35,14 @@ ImageSource ImageSource::read(const QString &path, FileDescriptor::Links links)
         return source;
     }
 
-    QBuffer buffer(&file.bytes);
+    return fromContent(path, std::move(file.bytes));
+}
+
+ImageSource ImageSource::fromContent(const QString &path, QByteArray content)
+{
+    ImageSource source;
+    source.m_path = path;
+    QBuffer buffer(&content);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize declared = reader.canRead() ? reader.size() : QSize();
@@ -48,8 +55,9 @@ ImageSource ImageSource::read(const QString &path, FileDescriptor::Links links)
         source.m_problem = Problem::TooManyPixels;
         return source;
     }
+    buffer.close();
     source.m_problem = Problem::None;
-    source.m_content = std::move(file.bytes);
+    source.m_content = std::move(content);
     return source;
 }
 

@@ -37,6 +37,8 @@ public:
 
     static ImageSource read(const QString &path,
                             FileDescriptor::Links links = FileDescriptor::Links::Follow);
+    // The same checks on content read already.
+    static ImageSource fromContent(const QString &path, QByteArray content);
 
     bool isValid() const { return m_problem == Problem::None; }
     Problem problem() const { return m_problem; }

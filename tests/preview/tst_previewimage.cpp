@@ -1,5 +1,6 @@
 #include "helpers/TestEnvironment.h"
 #include "preview/InfoText.h"
+#include "preview/JpegDecoder.h"
 #include "preview/PngDecoder.h"
 #include "preview/PreviewImage.h"
 #include "preview/TemporaryImage.h"
@@ -107,14 +108,15 @@ private slots:
         QVERIFY(opaque > 0);
     }
 
-    // Every kind of PNG that Qt reads gives Qt's pixels, whichever decoder takes it;
-    // a damaged or cut file is refused by both.
+    // Every kind of PNG that Qt reads, and the JPEGs, give Qt's pixels, whichever
+    // decoder takes them; a damaged or cut PNG is refused by both.
     void decodesEveryPngAsQtDoes_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("quick"); // taken by the quick decoder
-        const QStringList quick{"rgb8.png", "rgba8.png", "grey8.png", "greyalpha8.png"};
-        for (const QString &file : QDir(Images + "png").entryList({"*.png"}))
+        const QStringList quick{"rgb8.png", "rgba8.png", "grey8.png",      "greyalpha8.png",
+                                "rgb.jpg",  "grey.jpg",  "progressive.jpg"};
+        for (const QString &file : QDir(Images + "formats").entryList(QDir::Files))
             QTest::newRow(qPrintable(file))
                 << file << (quick.contains(file) || file.startsWith("filters"));
     }
@@ -123,19 +125,36 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(bool, quick);
-        const QByteArray bytes = TestEnvironment::readFile(Images + "png/" + file);
-        const PngDecoding decoded = decodeFastPng(bytes);
+        const QByteArray bytes = TestEnvironment::readFile(Images + "formats/" + file);
+        const bool jpeg = file.endsWith(".jpg");
+        const ImageDecoding decoded = jpeg ? decodeFastJpeg(bytes) : decodeFastPng(bytes);
         QCOMPARE(decoded.outcome,
-                 quick ? PngDecoding::Outcome::Decoded : PngDecoding::Outcome::NotHandled);
+                 quick ? ImageDecoding::Outcome::Decoded : ImageDecoding::Outcome::NotHandled);
         const QImage qt = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
         if (quick)
             QCOMPARE(decoded.image.convertToFormat(QImage::Format_ARGB32), qt);
+        // For a desktop of half its size or less, an opaque one decodes at half
+        // size: each pixel the rounded mean of a 2 x 2 block.
+        const QImage half = decodeFastPng(bytes, qt.size() / 2).image;
+        if (quick && !jpeg && !qt.hasAlphaChannel()) {
+            QCOMPARE(half.size(), qt.size() / 2);
+            for (const QPoint &p : {QPoint(0, 0), QPoint(7, 3), QPoint(29, 17)}) {
+                int sum[3] = {};
+                for (const QPoint &d : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)}) {
+                    const QRgb c = qt.pixel(p * 2 + d);
+                    sum[0] += qRed(c), sum[1] += qGreen(c), sum[2] += qBlue(c);
+                }
+                QCOMPARE(half.pixel(p), qRgb((sum[0] + 2) / 4, (sum[1] + 2) / 4, (sum[2] + 2) / 4));
+            }
+        }
         // The desktop image keeps alpha premultiplied.
-        PreviewJob png = job("png/" + file, {}, qt.size());
+        PreviewJob png = job("formats/" + file, {}, qt.size());
         const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
         QCOMPARE(loadDesktopImage(png).image.convertToFormat(premultiplied),
                  QImage::fromData(bytes).convertToFormat(premultiplied));
 
+        if (jpeg) // a JPEG decoder makes what it can of damaged data, as Qt's does
+            return;
         TestEnvironment env;
         QByteArray damaged = bytes;
         damaged[bytes.size() / 2] = char(damaged[bytes.size() / 2] ^ 0x20);
