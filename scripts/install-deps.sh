@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  qtbase5-dev qttools5-dev qttools5-dev-tools libxcb1-dev libglib2.0-dev zlib1g-dev libdeflate-dev libxcb-shm0-dev
+  qtbase5-dev qttools5-dev qttools5-dev-tools libxcb1-dev libglib2.0-dev zlib1g-dev libdeflate-dev libjpeg-dev libxcb-shm0-dev
   fonts-noto-core sed bash
   xvfb xauth x11-utils x11-apps x11-xkb-utils xdotool imagemagick
   dbus dconf-service dconf-gsettings-backend libglib2.0-bin
