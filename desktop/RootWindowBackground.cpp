@@ -158,11 +158,11 @@ xcb_pixmap_t pixmapProperty(xcb_connection_t *c, xcb_window_t root, xcb_atom_t p
 
 // On a local X server the pixmap can live in a shared memory segment that we
 // fill: the pixels are neither sent through the socket nor copied by the
-// server. The segment goes away with the pixmap. XCB_NONE when the server
-// cannot (no MIT-SHM or no shared pixmaps, another machine); nothing is left
-// then.
-xcb_pixmap_t sharedMemoryPixmap(xcb_connection_t *c, xcb_drawable_t root, uint8_t depth,
-                                const QImage &rgb)
+// server. The segment goes away with the pixmap. The requests that make the
+// pixmap are added to `made`. XCB_NONE when the server cannot (no MIT-SHM or
+// no shared pixmaps, another machine); nothing is left then.
+xcb_pixmap_t sharedMemoryPixmap(xcb_connection_t *c, Requests &made, xcb_drawable_t root,
+                                uint8_t depth, const QImage &rgb)
 {
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(c, &xcb_shm_id);
     if (shm == nullptr || !shm->present)
@@ -179,7 +179,7 @@ xcb_pixmap_t sharedMemoryPixmap(xcb_connection_t *c, xcb_drawable_t root, uint8_
     const xcb_shm_seg_t segment = xcb_generate_id(c);
     Requests requests(c);
     if (memory != reinterpret_cast<void *>(-1))
-        requests.add(xcb_shm_attach_checked(c, segment, uint32_t(id), 1), "");
+        requests.add(xcb_shm_attach_checked(c, segment, uint32_t(id), 0), "");
     const bool attached = memory != reinterpret_cast<void *>(-1) && requests.check().isEmpty();
     // Once both sides are attached the segment goes when both have let go.
     ::shmctl(id, IPC_RMID, nullptr);
@@ -191,12 +191,12 @@ xcb_pixmap_t sharedMemoryPixmap(xcb_connection_t *c, xcb_drawable_t root, uint8_
     std::memcpy(memory, rgb.constBits(), size);
     ::shmdt(memory);
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
-    requests.add(xcb_shm_create_pixmap_checked(c, pixmap, root, uint16_t(rgb.width()),
-                                               uint16_t(rgb.height()), depth, segment, 0),
-                 "");
+    made.add(xcb_shm_create_pixmap_checked(c, pixmap, root, uint16_t(rgb.width()),
+                                           uint16_t(rgb.height()), depth, segment, 0),
+             "to create the pixmap");
     // The pixmap keeps the server's hold on the segment.
-    requests.add(xcb_shm_detach_checked(c, segment), "");
-    return requests.check().isEmpty() ? pixmap : XCB_NONE;
+    made.add(xcb_shm_detach_checked(c, segment), "to let go of the shared memory");
+    return pixmap;
 }
 
 } // namespace
@@ -247,7 +247,7 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
     const int rowsPerStrip = int(std::min<uint64_t>((maxBytes - 32) / rowBytes, uint64_t(height)));
 
     Requests requests(c);
-    xcb_pixmap_t pixmap = sharedMemoryPixmap(c, root, screen->root_depth, rgb);
+    xcb_pixmap_t pixmap = sharedMemoryPixmap(c, requests, root, screen->root_depth, rgb);
     if (pixmap == XCB_NONE) {
         pixmap = xcb_generate_id(c);
         requests.add(xcb_create_pixmap_checked(c, screen->root_depth, pixmap, root, uint16_t(width),
