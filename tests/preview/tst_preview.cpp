@@ -1,11 +1,16 @@
+#include "helpers/ModalAnswerer.h"
 #include "helpers/TestEnvironment.h"
+#include "helpers/Unprivileged.h"
+#include "mainwindow/KorvelWindow.h"
 #include "preview/InfoText.h"
 #include "preview/JpegDecoder.h"
 #include "preview/PngDecoder.h"
 #include "preview/PreviewImage.h"
 #include "preview/TemporaryImage.h"
+#include "preview/previewWindow.h"
 
 #include <QtTest>
+#include <QtWidgets>
 
 #include <sys/stat.h>
 
@@ -43,13 +48,135 @@ QVector<QRect> inkLines(const QImage &image)
     return lines;
 }
 
+QList<QPointer<previewWindow>> livePreviews()
+{
+    QList<QPointer<previewWindow>> found;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *preview = qobject_cast<previewWindow *>(widget))
+            found.append(preview);
+    return found;
+}
+
+QStringList tempFiles(const TestEnvironment &env)
+{
+    return QDir(env.paths().tempDir).entryList(QDir::Files | QDir::System | QDir::Hidden);
+}
+
+// Sets the image path and presses the preview button.
+void pressPreview(QWidget &window, const QString &image)
+{
+    window.findChild<QLineEdit *>(QStringLiteral("lineBrowse"))->setText(image);
+    window.findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+}
+
+const QString Jpeg = Images + QStringLiteral("halves.jpg");
+
+constexpr int Expiry = previewWindow::ShowMilliseconds + 1500;
+
 } // namespace
 
-class TestPreviewImage : public QObject
+// The preview's picture, its file and its window.
+class TestPreview : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(livePreviews().isEmpty(), Expiry); }
+
+    // Two quick previews, the first one closed early by the user.
+    void showsEachPreviewForThreeSecondsThenRemovesItsFile()
+    {
+        TestEnvironment env;
+        // A preview form with a layout of its own still shows the whole picture.
+        env.writeFile(QStringLiteral("share/preview.xml"),
+                      "<ui version=\"4.0\"><widget class=\"QWidget\" name=\"Form\">"
+                      "<layout class=\"QVBoxLayout\" name=\"l\"><item><spacer name=\"s\"/>"
+                      "</item></layout></widget></ui>");
+        auto window = env.makeWindow();
+        pressPreview(*window, Jpeg);
+        const QPointer<previewWindow> first = livePreviews().value(0);
+        QVERIFY(first && first->isVisible() && first->isFullScreen());
+        QCOMPARE(first->geometry(), QApplication::desktop()->geometry());
+        QCOMPARE(first->findChild<QLabel *>()->geometry(), first->rect());
+        QCOMPARE(first->windowTitle(), QString());
+        QCOMPARE(first->parentWidget(), nullptr);
+        const QStringList files = tempFiles(env);
+        QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.png$").match(files.join(' ')).hasMatch()); // one
+        // A second apart, so that load cannot make the two timers look like one.
+        QTest::qWait(1000);
+        pressPreview(*window, Images + QStringLiteral("clear.png")); // transparent
+        QCOMPARE(livePreviews().size(), 2);
+        const QPointer<previewWindow> second = livePreviews().value(livePreviews()[0] == first);
+        QCOMPARE(tempFiles(env).size(), 2);
+        // Each window shows exactly what its file holds, alpha included.
+        for (const previewWindow *shown : {first.data(), second.data()}) {
+            const QString file = env.paths().tempDir + tempFiles(env).value(shown == second);
+            const QImage written(file);
+            QCOMPARE(written.size(), QApplication::desktop()->size());
+            QCOMPARE(shown->findChild<QLabel *>()
+                         ->pixmap(Qt::ReturnByValue)
+                         .toImage()
+                         .convertToFormat(written.format()),
+                     written);
+        }
+        QVERIFY(first->close());
+        QTest::qWait(previewWindow::ShowMilliseconds - 1300);
+        QCOMPARE(tempFiles(env).size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
+        QVERIFY(second && second->isVisible());
+        QCOMPARE(tempFiles(env).size(), 1);
+        QVERIFY(!tempFiles(env).contains(files[0]));
+        QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), 2000);
+        QCOMPARE(tempFiles(env), QStringList());
+    }
+
+    void warnsAndLeavesNothingBehind_data() { TestEnvironment::addRows("preview/failures.txt", 2); }
+
+    void warnsAndLeavesNothingBehind()
+    {
+        QFETCH(QStringList, row);
+        const QString change = row[0];
+        QString text = row[1];
+        if (change.contains("locked") && Unprivileged::isRoot()) {
+            QVERIFY(Unprivileged::rerun(QTest::currentTestFunction(), QTest::currentDataTag()));
+            return;
+        }
+        TestEnvironment env;
+        const QString dir = env.dir() + QLatin1Char('/');
+        env.writeFile(QStringLiteral("text.png"), "no picture");
+        QVERIFY(QFile::setPermissions(
+            env.writeFile("locked.ttf", TestEnvironment::readFile(env.paths().font)),
+            QFileDevice::WriteOwner));
+        const QString what = change.section('=', 0, 0),
+                      value = change.section('=', 1).replace("%1", dir).replace("%2", Images);
+        if (what == "font")
+            env.paths().font = value;
+        if (what == "tmp")
+            env.paths().tempDir = value;
+        auto window = env.makeWindow();
+        auto *size = window->findChild<QSpinBox *>(QStringLiteral("spinBox"));
+        size->setRange(0, 100000);
+        size->setValue(what == "size" ? value.toInt() : size->value());
+        ModalAnswerer answerer;
+        answerer.answerBox(QMessageBox::Ok);
+        QElapsedTimer timer;
+        timer.start();
+        pressPreview(*window, what == "image" ? value : Jpeg);
+        QVERIFY(timer.elapsed() < 5000); // the declared size is refused before decoding
+
+        QCOMPARE(answerer.seen().size(), 1);
+        const ModalAnswerer::Seen &box = answerer.seen().first();
+        QCOMPARE(box.className, QStringLiteral("QMessageBox"));
+        QCOMPARE(box.title, QStringLiteral("Ошибка!"));
+        QCOMPARE(box.text, text.replace("%1", dir).replace("%2", Images));
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(box.parent.data(), window.get());
+        QVERIFY(box.answered);
+        QVERIFY(livePreviews().isEmpty());
+        QCOMPARE(tempFiles(env), QStringList());
+    }
+
     void placesEveryLine_data()
     {
         QTest::addColumn<int>("width");
@@ -90,22 +217,15 @@ private slots:
         QVERIFY(top >= 50 + 2 * (ascent + 4) && top < 50 + 3 * (ascent + 4));
     }
 
-    void stretchesToTheDesktopAndKeepsAlpha()
+    // Alpha is kept: see the transparent preview in
+    // showsEachPreviewForThreeSecondsThenRemovesItsFile.
+    void stretchesToTheDesktop()
     {
         for (const char *name : {"halves.jpg", "halves.png"}) { // 800 x 600, red | blue
             const QImage image = composePreviewImage(job(name, {})).image;
             QCOMPARE(image.size(), QSize(1920, 1080));
             QVERIFY(qRed(image.pixel(900, 1000)) > 240 && qBlue(image.pixel(1020, 1000)) > 240);
         }
-        TestEnvironment env;
-        const QImage clear = composePreviewImage(job("clear.png", "A")).image; // 800 x 600, alpha 0
-        const QImage back(writeTemporaryImage(clear, env.paths().tempDir).value_or(QString()));
-        QCOMPARE(back.size(), QSize(1920, 1080));
-        QCOMPARE(qAlpha(back.pixel(1000, 1000)), 0);
-        int opaque = 0;
-        for (int x = 0; x < 1920; ++x)
-            opaque += qAlpha(back.pixel(x, 50 + 20)) == 255 ? 1 : 0;
-        QVERIFY(opaque > 0);
     }
 
     // Every kind of PNG that Qt reads, and the JPEGs, give Qt's pixels, whichever
@@ -139,12 +259,14 @@ private slots:
         if (quick && !jpeg && !qt.hasAlphaChannel()) {
             QCOMPARE(half.size(), qt.size() / 2);
             for (const QPoint &p : {QPoint(0, 0), QPoint(7, 3), QPoint(29, 17)}) {
-                int sum[3] = {};
-                for (const QPoint &d : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)}) {
-                    const QRgb c = qt.pixel(p * 2 + d);
-                    sum[0] += qRed(c), sum[1] += qGreen(c), sum[2] += qBlue(c);
-                }
-                QCOMPARE(half.pixel(p), qRgb((sum[0] + 2) / 4, (sum[1] + 2) / 4, (sum[2] + 2) / 4));
+                const auto mean = [&](int (*part)(QRgb)) {
+                    const QPoint at = p * 2;
+                    return (part(qt.pixel(at)) + part(qt.pixel(at + QPoint(1, 0))) +
+                            part(qt.pixel(at + QPoint(0, 1))) + part(qt.pixel(at + QPoint(1, 1))) +
+                            2) /
+                           4;
+                };
+                QCOMPARE(half.pixel(p), qRgb(mean(qRed), mean(qGreen), mean(qBlue)));
             }
         }
         // The desktop image keeps alpha premultiplied.
@@ -184,5 +306,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPreviewImage)
-#include "tst_previewimage.moc"
+QTEST_MAIN(TestPreview)
+#include "tst_preview.moc"
