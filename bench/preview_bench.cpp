@@ -128,6 +128,32 @@ double timeConvert(const QString &source, const QSize &desktop, const QString &f
     return timer.nsecsElapsed() / 1e6;
 }
 
+// A line of /proc/self/status in kB.
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// The peak resident memory of one preview above the idle window's, in
+// desktop frames (4 bytes a pixel). The kernel's peak is reset first.
+double peakFrames(KorvelWindow &window, const QString &source, const QString &tempDir,
+                  const QSize &desktop)
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+        return -1;
+    clear.close();
+    const qint64 idle = statusKb("VmRSS:");
+    timePreview(window, source, tempDir);
+    return double(statusKb("VmHWM:") - idle) * 1024 /
+           (qint64(desktop.width()) * desktop.height() * 4);
+}
+
 // libvips' thumbnail command doing the scaling and the PNG, its process start
 // included; nothing is drawn on it.
 double timeVips(const QString &source, const QSize &desktop, const QString &out)
@@ -264,6 +290,8 @@ int main(int argc, char **argv)
                     qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), a,
                     median(handler), median(vips), a / median(vips), median(convert),
                     a / median(convert));
+        std::printf("     peak memory of a preview above the idle window: %.2f desktop frames\n",
+                    peakFrames(window, file, context.paths.tempDir, desktop));
         if (::geteuid() == 0) {
             std::vector<double> tool;
             timeDesktopTool(file, freeText); // warm-up
