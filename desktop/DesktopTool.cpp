@@ -185,9 +185,15 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
         return 1;
     }
 
+    const QSize root = rootWindowSize();
+    if (root.isEmpty()) {
+        printDiagnostic(QStringLiteral("cannot connect to the X display %1")
+                            .arg(qEnvironmentVariable("DISPLAY")));
+        return 1;
+    }
     // A PNG or JPEG wallpaper loads on a second thread while the toolkit starts.
     std::future<ComposedPreview> early;
-    if (const QSize root = rootWindowSize(); !root.isEmpty()) {
+    {
         PreviewJob job;
         job.imagePath = paths.wallpaper;
         job.imageLinks = FileDescriptor::Links::Refuse;
