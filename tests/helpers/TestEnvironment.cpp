@@ -1,10 +1,9 @@
 #include "TestEnvironment.h"
 
-#include "mainwindow/KorvelWindow.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <cstdio>
@@ -37,9 +36,8 @@ namespace {
 void makeRemovable(const QString &folder)
 {
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QFileInfo &entry : entries)
+    for (const QFileInfo &entry :
+         QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden))
         if (!entry.isSymLink())
             makeRemovable(entry.absoluteFilePath());
 }
@@ -81,12 +79,10 @@ void TestEnvironment::addRows(const QString &file, int columns)
             qFatal("%s: not %d fields: %s", qPrintable(file), columns, qPrintable(line));
         const QString tag = fields.takeFirst();
         for (QString &field : fields) {
-            for (int i = field.indexOf(QLatin1Char('\\')); i >= 0 && i + 1 < field.size();
-                 i = field.indexOf(QLatin1Char('\\'), i + 1)) {
-                const int escape = QStringLiteral("nr\\").indexOf(field[i + 1]);
-                if (escape >= 0)
-                    field.replace(i, 2, QLatin1Char("\n\r\\"[escape]));
-            }
+            QStringList parts = field.split("\\\\");
+            for (QString &part : parts)
+                part.replace("\\n", "\n").replace("\\r", "\r");
+            field = parts.join(QLatin1Char('\\'));
         }
         QTest::newRow(qPrintable(tag)) << fields;
     }
@@ -105,12 +101,7 @@ korvel::AppContext TestEnvironment::context()
         m_mainForm = korvel::FormClass::fromFile(m_paths.mainForm, QStringLiteral("QMainWindow"));
     if (!m_previewForm)
         m_previewForm = korvel::FormClass::fromFile(m_paths.previewForm, QStringLiteral("QWidget"));
-    korvel::AppContext context;
-    context.paths = m_paths;
-    context.mainForm = &*m_mainForm;
-    context.previewForm = &*m_previewForm;
-    context.settings = &settings();
-    return context;
+    return {m_paths, &*m_mainForm, &*m_previewForm, &settings()};
 }
 
 std::unique_ptr<korvel::KorvelWindow> TestEnvironment::makeWindow()
@@ -118,19 +109,17 @@ std::unique_ptr<korvel::KorvelWindow> TestEnvironment::makeWindow()
     return std::make_unique<korvel::KorvelWindow>(context());
 }
 
-TestEnvironment::StderrCapture::StderrCapture()
+QString TestEnvironment::stderrOf(const std::function<void()> &run)
 {
-    m_file.open();
+    QTemporaryFile file;
+    file.open();
     std::fflush(stderr);
-    m_saved = ::dup(STDERR_FILENO);
-    ::dup2(m_file.handle(), STDERR_FILENO);
-}
-
-QString TestEnvironment::StderrCapture::finish()
-{
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file.handle(), STDERR_FILENO);
+    run();
     std::fflush(stderr);
-    ::dup2(m_saved, STDERR_FILENO);
-    ::close(m_saved);
-    m_file.seek(0);
-    return QString::fromLocal8Bit(m_file.readAll());
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return QString::fromLocal8Bit(file.readAll());
 }

@@ -2,19 +2,16 @@
 
 #include "app/AppContext.h"
 #include "app/FormClass.h"
+#include "mainwindow/KorvelWindow.h"
 #include "settings/SettingsFile.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
+#include <functional>
 #include <memory>
 #include <optional>
-
-namespace korvel {
-class KorvelWindow;
-}
 
 // A private folder that stands in for the program's fixed locations: the
 // installed forms, the settings file, the wallpaper, the autostart entry and
@@ -37,12 +34,7 @@ public:
     static QByteArray readFile(const QString &path);
 
     // What this process writes to its standard error stream while `run` runs.
-    template <typename Run> static QString stderrOf(Run run)
-    {
-        StderrCapture capture;
-        run();
-        return capture.finish();
-    }
+    static QString stderrOf(const std::function<void()> &run);
 
     // Adds one QtTest row (column "row", a QStringList of `columns` fields) for
     // each line "tag | field | field ..." of tests/data/`file`; "\n" in a field
@@ -57,17 +49,6 @@ public:
     std::unique_ptr<korvel::KorvelWindow> makeWindow();
 
 private:
-    class StderrCapture
-    {
-    public:
-        StderrCapture();
-        QString finish();
-
-    private:
-        QTemporaryFile m_file;
-        int m_saved = -1;
-    };
-
     QTemporaryDir m_dir;
     korvel::Paths m_paths;
     std::optional<korvel::FormClass> m_mainForm;

@@ -22,8 +22,13 @@ constexpr unsigned Gid = 65534;
 bool isRoot();
 
 // Runs the named test function (with data tag `tag`, if not empty) of this
-// test binary as nobody and returns true when it passed; `output` gets what it
-// printed.
-bool rerun(const char *testFunction, const char *tag = nullptr, QString *output = nullptr);
+// test binary as nobody and returns true when it passed.
+bool rerun(const char *testFunction, const char *tag = nullptr);
 
 } // namespace Unprivileged
+
+#define AS_NOBODY_IF(condition)                                                                    \
+    if ((condition) && Unprivileged::isRoot()) {                                                   \
+        QVERIFY(Unprivileged::rerun(QTest::currentTestFunction(), QTest::currentDataTag()));       \
+        return;                                                                                    \
+    }
