@@ -40,36 +40,30 @@ case_preview_equals_desktop() {
     korvel-desktopinfo --once 2>"$errors" || fail "status $?"
     [ ! -s "$errors" ] || fail "the tool complained"
     shows_on_root /tmp/preview.png || fail "the desktop is not the preview"
-    local first
     first=$(pixmap _XROOTPMAP_ID)
     [ "$(pixmap ESETROOT_PMAP_ID)" = "$first" ] || fail "properties differ"
-    korvel-desktopinfo --once 2>"$errors" || fail "second run: status $?"
-    [ "$(pixmap _XROOTPMAP_ID)" != "$first" ] || fail "no new pixmap"
-    [ "$(cached | wc -l)" = 1 ] || fail "older pictures are kept: $(cached)"
-}
-
-case_gsettings() {
+    # A second drawing, in a session bus: a new pixmap, one cached picture, and
+    # GSettings that name it, as read back through dconf.
     mkdir -p /tmp/home && chmod 0700 /tmp/home
     # shellcheck disable=SC2016 # expanded by the inner shell
     HOME=/tmp/home dbus-run-session -- bash -c '
         korvel-desktopinfo --once && for key in picture-uri picture-uri-dark picture-options; do
             gsettings get org.gnome.desktop.background "$key"; done' >/tmp/keys 2>"$errors" ||
-        fail "status $?"
-    [ "$(cat /tmp/keys)" = "'file://$(cached)'
-'file://$(cached)'
-'stretched'" ] || fail "GSettings hold $(cat /tmp/keys)"
+        fail "second run: status $?"
+    [ "$(pixmap _XROOTPMAP_ID)" != "$first" ] || fail "no new pixmap"
+    [ "$(cached | wc -l)" = 1 ] || fail "older pictures are kept: $(cached)"
+    uri="'file://$(cached)'"
+    [ "$(cat /tmp/keys)" = "$uri"$'\n'"$uri"$'\n'"'stretched'" ] || fail "GSettings hold $(cat /tmp/keys)"
 }
 
 # Each line of bad-input.txt spoils the input: the tool fails at once with one
 # line on standard error, and the desktop stays as it was; so without a display.
 case_bad_input() {
     korvel-desktopinfo --once 2>"$errors" || fail "the first drawing failed"
-    local before plant
     before=$(root_picture)
-    cp "$share/wallpaper.png" /tmp/good.png && cp "$share/settings.ini" /tmp/good.ini
     while read -r plant; do
         rm -f "$share/wallpaper.png" "$share/settings.ini"
-        cp /tmp/good.png "$share/wallpaper.png" && cp /tmp/good.ini "$share/settings.ini"
+        cp /tmp/wallpaper.png "$here/../data/desktop/settings.ini" "$share/"
         eval "$plant"
         fails_once "$plant"
         [ "$(root_picture)" = "$before" ] || fail "$plant: the desktop changed"
@@ -78,10 +72,8 @@ case_bad_input() {
 }
 
 fails_once() {
-    SECONDS=0
-    timeout 40 korvel-desktopinfo --once 2>"$errors"
-    [ $? = 1 ] || fail "$1: status not 1"
-    ((SECONDS < 35)) || fail "$1: took $SECONDS s"
+    timeout 35 korvel-desktopinfo --once 2>"$errors"
+    [ $? = 1 ] || fail "$1: status not 1 (124: it took 35 s)"
     [ "$(wc -l <"$errors")" = 1 ] || fail "$1: not one line on standard error"
 }
 
@@ -91,10 +83,7 @@ case_keeps_current() {
     korvel-desktopinfo 2>"$errors" &
     local tool=$! picture ticks
     poll 5 cached >/dev/null || fail "not drawn at start"
-    for change in "ip address replace 10.9.8.77/16 dev eth0" \
-        "ip route replace default via 10.9.0.254" \
-        "sed -i s/Color=1/Color=4/ $share/settings.ini" \
-        "cp /tmp/other.png $share/.wallpaper.png.new && mv $share/.wallpaper.png.new $share/wallpaper.png"; do
+    while read -r change; do
         sleep 0.5
         picture=$(cached)
         ticks=$(cpu_ticks "$tool")
@@ -102,7 +91,7 @@ case_keeps_current() {
         [ "$(cpu_ticks "$tool")" = "$ticks" ] || fail "busy while nothing changed"
         eval "$change"
         poll 1 redrawn "$picture" || fail "not redrawn within a second after: $change"
-    done
+    done <"$here/../data/desktop/changes.txt"
     kill -TERM "$tool"
     poll 5 ended "$tool" || fail "SIGTERM did not end it"
     wait "$tool" || fail "status $? after SIGTERM"
@@ -122,18 +111,13 @@ declare -F "case_$case" >/dev/null || fail "no such case"
 # shellcheck disable=SC2119 # no further folders
 sandbox_mount
 sandbox_install "$1"
-ip link set lo up
 ip link add eth0 type veth peer name peer0
 ip address add 10.9.8.7/16 dev eth0
 ip link set peer0 up
 ip link set eth0 up
 ip route add default via 10.9.0.1
-mkdir -p "$share"
-convert -size 640x480 gradient:'#1d4e89'-'#7fb7e0' "png24:$share/wallpaper.png"
-convert -size 300x200 xc:'#553311' "png24:/tmp/other.png"
-printf '%s\n' '[Displaying]' Gateway=true Hostname=true IPaddress=true Netmask=true Over=true \
-    'OverText=Кабинет 12' Username=true '[Settings]' Color=1 FontSize=24 Position=center \
-    "OriginalImage=$share/wallpaper.png" >"$share/settings.ini"
+convert -size 640x480 gradient:'#1d4e89'-'#7fb7e0' "png24:/tmp/wallpaper.png"
+cp /tmp/wallpaper.png "$here/../data/desktop/settings.ini" "$share/"
 sandbox_start_xvfb 1024x768
 "case_$case"
 echo "PASS ($case)"

@@ -19,29 +19,26 @@ exec {package}<"$1" {tool_package}<"$2"
 sandbox_mount /var
 pkg=korvel-desktopinfo-gui
 tool=korvel-desktopinfo
-deb=/tmp/$pkg.deb
-cat <&"$package" >"$deb"
+cat <&"$package" >/tmp/$pkg.deb
 cat <&"$tool_package" >/tmp/$tool.deb
 dir=/usr/share/korvel/desktopinfo
 entry=/etc/xdg/autostart/$tool.desktop
 icon=/usr/share/icons/hicolor/256x256/apps/$pkg
-export DEBIAN_FRONTEND=noninteractive
 
 # As a member of korvel, but not root.
 as_member() { setpriv --reuid=65534 --regid=65534 --groups="$(getent group korvel | cut -d: -f3)" "$@"; }
 # The settings file exists, belongs to root:korvel with mode 0664, and holds $1.
 settings_hold() {
     expect_stat "$dir/settings.ini" "root:korvel 664"
-    expect_content "$dir/settings.ini" "$1"
+    [ "$(cat "$dir/settings.ini")" = "$1" ] || fail "the settings file does not hold '$1'"
 }
 purge_packages
 
-step "install both with apt-get: nothing else is needed"
-out=$(apt-get install -y -q "$deb" /tmp/$tool.deb 2>&1) || { echo "$out" && fail "apt-get install failed"; }
-grep -q '^0 upgraded, 2 newly installed, 0 to remove' <<<"$out" ||
-    { echo "$out" && fail "apt-get wanted more than these packages"; }
+# --- Install both with apt-get: nothing else is needed.
+out=$(apt-get install -y -q /tmp/$pkg.deb /tmp/$tool.deb 2>&1) || { echo "$out" && fail "apt-get install failed"; }
+grep -q '^0 upgraded, 2 newly installed, 0 to remove' <<<"$out" || { echo "$out" && fail "apt-get wanted more"; }
 
-step "group, owners and modes"
+# --- Group, owners and modes.
 gid=$(getent group korvel | cut -d: -f3) || fail "no group korvel"
 [ "$gid" -lt 1000 ] || fail "korvel is not a system group (gid $gid)"
 expect_stat "$dir" "root:korvel 2775"
@@ -51,31 +48,29 @@ for f in "$dir/korvelDesktopinfoGui.xml" "$dir/preview.xml" "$icon" "$icon.png" 
     /usr/share/fonts/truetype/noto/NotoSansDisplay-Regular.ttf /usr/share/man/man1/$tool.1.gz; do
     expect_stat "$f" "root:root 644"
 done
-desktop-file-validate /usr/share/applications/$pkg.desktop
-desktop-file-validate "$entry"
+desktop-file-validate /usr/share/applications/$pkg.desktop "$entry"
 expect_absent /etc/xdg/autostart/$pkg.desktop
 dpkg-query -W -f='${Conffiles}\n' $tool | grep -q "^ $entry " || fail "$entry is not a conffile"
 grep -qx 'Hidden=true' "$entry" || fail "$entry is not switched off"
 
-step "purge of the tool removes its entry; the window's package stays"
+# --- Purge of the tool removes its entry; the window's package stays.
 dpkg --purge $tool >/dev/null
 expect_absent "$entry"
 expect_absent /usr/bin/$tool
 [ "$(dpkg-query -W -f='${Status}' $pkg)" = "install ok installed" ] || fail "$pkg is not installed"
 apt-get check -q >/dev/null || fail "$pkg lacks something without $tool"
 
-step "a member of korvel writes the settings and the wallpaper"
-as_member sh -c "printf '[Settings]\nColor=3\n' >'$dir/settings.ini'"
-as_member sh -c "cp $icon.png '$dir/wallpaper.png' && chmod 0664 '$dir/wallpaper.png'"
-settings=$(cat "$dir/settings.ini")
+# --- A member of korvel writes the settings and the wallpaper.
+as_member sh -c "printf '[Settings]\nColor=3\n' >'$dir/settings.ini' && cp $icon.png '$dir/wallpaper.png' &&
+    chmod 0664 '$dir/wallpaper.png'"
 kept() {
-    settings_hold "$settings"
+    settings_hold $'[Settings]\nColor=3'
     expect_stat "$dir/wallpaper.png" "nobody:korvel 664"
 }
 kept
 
-step "upgrade keeps the settings and the wallpaper"
-dpkg-deb -R "$deb" /tmp/next
+# --- Upgrade keeps the settings and the wallpaper.
+dpkg-deb -R /tmp/$pkg.deb /tmp/next
 sed -i 's/^Version: .*/Version: 99.0.0/' /tmp/next/DEBIAN/control
 dpkg-deb --root-owner-group -b /tmp/next /tmp/next.deb >/dev/null
 dpkg -i /tmp/next.deb >/dev/null
@@ -83,54 +78,50 @@ dpkg -i /tmp/next.deb >/dev/null
 kept
 expect_stat "$dir" "root:korvel 2775"
 
-step "removal keeps the settings and the wallpaper"
+# --- Removal keeps the settings and the wallpaper.
 dpkg --remove $pkg >/dev/null 2>&1
 expect_absent /usr/bin/$pkg
 expect_absent "$dir/korvelDesktopinfoGui.xml"
 kept
 getent group korvel >/dev/null || fail "removal deleted the group"
 
-step "installing again after removal keeps them too"
+# --- Installing again after removal keeps them too.
 dpkg -i /tmp/next.deb >/dev/null
 kept
 
-step "a missing settings file is created again, empty"
+# --- A missing settings file is created again, empty.
 rm "$dir/settings.ini"
 dpkg -i /tmp/next.deb >/dev/null
 settings_hold ""
 
-step "postinst replaces a link planted at the settings file, never following it"
+# --- Postinst replaces a link planted at the settings file, never following it.
 sentinel=/etc/korvel-sentinel
-printf 'root only\n' >"$sentinel"
-chmod 0600 "$sentinel"
+(umask 077 && echo 'root only' >"$sentinel")
 sentinel_state() { stat -c '%U:%G %a %s' "$sentinel" && sha256sum <"$sentinel"; }
 untouched=$(sentinel_state)
 postinst=/var/lib/dpkg/info/$pkg.postinst
-rm "$dir/settings.ini"
-as_member ln -s "$sentinel" "$dir/settings.ini"
+as_member ln -sf "$sentinel" "$dir/settings.ini"
 "$postinst" configure 99.0.0 >/dev/null
 [ "$(sentinel_state)" = "$untouched" ] || fail "postinst changed the link's target: $(sentinel_state)"
-[ ! -L "$dir/settings.ini" ] || fail "the planted link is still there"
+# (A link left in place would show the sentinel's owner and mode.)
 settings_hold ""
 
-step "... nor while a member keeps swapping a link in and out"
+# --- ... nor while a member keeps swapping a link in and out.
 # shellcheck disable=SC2016 # the inner sh expands them
 as_member timeout 2 sh -c 'while :; do rm -f "$1"; ln -s "$2" "$1"; done 2>/dev/null' \
     _ "$dir/settings.ini" "$sentinel" &
 swapper=$!
 # A run may fail when mv gives up on the swapping; none may touch the target.
-while running $swapper; do "$postinst" configure 99.0.0 >/dev/null 2>&1 || true; done
-wait $swapper || true
+until ended $swapper; do "$postinst" configure 99.0.0 >/dev/null 2>&1 || true; done
 [ "$(sentinel_state)" = "$untouched" ] || fail "postinst changed the link's target: $(sentinel_state)"
 [ "$(ls -A /usr/share/korvel)" = desktopinfo ] || fail "left in /usr/share/korvel: $(ls -A /usr/share/korvel)"
 
-step "purge removes the settings, the wallpaper and the leftovers of saves"
+# --- Purge removes the settings, the wallpaper and the leftovers of saves.
 as_member touch "$dir/.settings.ini.Ab12Cd" "$dir/.wallpaper.png.Ef34Gh"
 dpkg --purge $pkg >/dev/null
 expect_absent /usr/share/korvel
 ! dpkg-statoverride --list "$dir" >/dev/null || fail "the folder's override is left"
-dpkg-query -W -f='${Status}' $pkg 2>/dev/null | grep -q 'not-installed' ||
-    [ -z "$(dpkg-query -W -f='${Status}' $pkg 2>/dev/null)" ] || fail "dpkg still knows the package"
+! dpkg-query -W -f='${Status}' $pkg 2>/dev/null | grep -v not-installed >/dev/null || fail "dpkg still knows $pkg"
 # The group stays: files elsewhere may still belong to it.
 getent group korvel >/dev/null || fail "purge deleted the group"
 
