@@ -13,10 +13,6 @@ here=$(dirname "$(realpath "$0")")
 root=$(dirname "$here")
 # shellcheck source=../tests/binary/sandbox.sh
 source "$root/tests/binary/sandbox.sh"
-# shellcheck source=../tests/package/checks.sh
-source "$root/tests/package/checks.sh"
-# shellcheck source=../tests/package/desktop.sh
-source "$root/tests/package/desktop.sh"
 
 if [ "${KORVEL_SANDBOX_INSIDE:-}" != 1 ]; then
   out=$(realpath -m "${1:-$root/docs}")
