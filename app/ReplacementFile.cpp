@@ -72,6 +72,11 @@ void ReplacementFile::discard()
 bool ReplacementFile::prepare(const QByteArray &content)
 {
     discard();
+    // A rename cannot replace a directory; find that out before anything else
+    // is written, so that a save fails whole.
+    struct stat status = {};
+    if (::lstat(QFile::encodeName(m_target).constData(), &status) == 0 && S_ISDIR(status.st_mode))
+        return fail(EISDIR);
     const QFileInfo info(m_target);
     QByteArray name = QFile::encodeName(info.absolutePath() + QLatin1String("/.") +
                                         info.fileName() + QLatin1String(".XXXXXX"));
