@@ -150,26 +150,6 @@ private slots:
         QVERIFY(exists(theirs) && exists(ours));
     }
 
-    void failures_data()
-    {
-        QTest::addColumn<QByteArray>("display");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("no server")
-            << QByteArray(":65000") << "cannot connect to the X display :65000";
-        QTest::newRow("empty picture") << QByteArray() << "the picture for the desktop is empty";
-        QTest::newRow("no screen")
-            << qgetenv("DISPLAY") + ".7"
-            << "cannot connect to the X display " + qEnvironmentVariable("DISPLAY") +
-                   ".7: it has no such screen";
-    }
-    void failures()
-    {
-        QFETCH(QByteArray, display);
-        QFETCH(QString, error);
-        QCOMPARE(korvel::setRootBackground(display.isEmpty() ? QImage() : pattern(4, 4), display),
-                 error);
-    }
-
     void settingsNameThePicture_data() { TestEnvironment::addRows("desktop/gsettings.txt", 3); }
     void settingsNameThePicture()
     {

@@ -98,8 +98,7 @@ private slots:
         QVERIFY(first && first->isVisible() && first->isFullScreen());
         QCOMPARE(first->geometry(), QApplication::desktop()->geometry());
         QCOMPARE(first->findChild<QLabel *>()->geometry(), first->rect());
-        QCOMPARE(first->windowTitle(), QString());
-        QCOMPARE(first->parentWidget(), nullptr);
+        QVERIFY(first->windowTitle().isEmpty() && first->parentWidget() == nullptr);
         const QStringList files = tempFiles(env);
         QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.png$").match(files.join(' ')).hasMatch()); // one
         // A second apart, so that load cannot make the two timers look like one.
@@ -137,10 +136,7 @@ private slots:
         QFETCH(QStringList, row);
         const QString change = row[0];
         QString text = row[1];
-        if (change.contains("locked") && Unprivileged::isRoot()) {
-            QVERIFY(Unprivileged::rerun(QTest::currentTestFunction(), QTest::currentDataTag()));
-            return;
-        }
+        AS_NOBODY_IF(change.contains("locked"));
         TestEnvironment env;
         const QString dir = env.dir() + QLatin1Char('/');
         env.writeFile(QStringLiteral("text.png"), "no picture");
@@ -166,13 +162,11 @@ private slots:
 
         QCOMPARE(answerer.seen().size(), 1);
         const ModalAnswerer::Seen &box = answerer.seen().first();
-        QCOMPARE(box.className, QStringLiteral("QMessageBox"));
-        QCOMPARE(box.title, QStringLiteral("Ошибка!"));
-        QCOMPARE(box.text, text.replace("%1", dir).replace("%2", Images));
-        QCOMPARE(box.icon, QMessageBox::Warning);
-        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(
+            QStringList({box.className, box.title, box.text}),
+            QStringList({"QMessageBox", "Ошибка!", text.replace("%1", dir).replace("%2", Images)}));
+        QVERIFY(box.icon == QMessageBox::Warning && box.buttons == QMessageBox::Ok && box.answered);
         QCOMPARE(box.parent.data(), window.get());
-        QVERIFY(box.answered);
         QVERIFY(livePreviews().isEmpty());
         QCOMPARE(tempFiles(env), QStringList());
     }
@@ -182,9 +176,7 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<TextPosition>("position");
         QTest::addColumn<int>("edge");
-        QTest::newRow("1920 left") << 1920 << TextPosition::Left << 100;
         QTest::newRow("1920 center") << 1920 << TextPosition::Center << 768;
-        QTest::newRow("1920 right") << 1920 << TextPosition::Right << 1440;
         QTest::newRow("1366 center") << 1366 << TextPosition::Center << 546;
         QTest::newRow("1366 right") << 1366 << TextPosition::Right << 1024;
     }
@@ -258,16 +250,12 @@ private slots:
         const QImage half = decodeFastPng(bytes, qt.size() / 2).image;
         if (quick && !jpeg && !qt.hasAlphaChannel()) {
             QCOMPARE(half.size(), qt.size() / 2);
-            for (const QPoint &p : {QPoint(0, 0), QPoint(7, 3), QPoint(29, 17)}) {
-                const auto mean = [&](int (*part)(QRgb)) {
-                    const QPoint at = p * 2;
-                    return (part(qt.pixel(at)) + part(qt.pixel(at + QPoint(1, 0))) +
-                            part(qt.pixel(at + QPoint(0, 1))) + part(qt.pixel(at + QPoint(1, 1))) +
-                            2) /
-                           4;
-                };
-                QCOMPARE(half.pixel(p), qRgb(mean(qRed), mean(qGreen), mean(qBlue)));
-            }
+            const QRgb block[4] = {qt.pixel(14, 6), qt.pixel(15, 6), qt.pixel(14, 7),
+                                   qt.pixel(15, 7)};
+            const auto mean = [&](int (*part)(QRgb)) {
+                return (part(block[0]) + part(block[1]) + part(block[2]) + part(block[3]) + 2) / 4;
+            };
+            QCOMPARE(half.pixel(7, 3), qRgb(mean(qRed), mean(qGreen), mean(qBlue)));
         }
         // The desktop image keeps alpha premultiplied.
         PreviewJob png = job("formats/" + file, {}, qt.size());
