@@ -42,20 +42,24 @@ case_preview_equals_desktop() {
     shows_on_root /tmp/preview.png || fail "the desktop is not the preview"
     first=$(pixmap _XROOTPMAP_ID)
     [ "$(pixmap ESETROOT_PMAP_ID)" = "$first" ] || fail "properties differ"
-    # A second drawing, in a session bus: a new pixmap, one cached picture, and
-    # GSettings that name it, as read back through dconf.
-    mkdir -p /tmp/home && chmod 0700 /tmp/home
-    # shellcheck disable=SC2016 # expanded by the inner shell
-    HOME=/tmp/home dbus-run-session -- bash -c '
-        korvel-desktopinfo --once && for key in picture-uri picture-uri-dark picture-options; do
-            gsettings get org.gnome.desktop.background "$key"; done' >/tmp/keys 2>"$errors" ||
-        fail "second run: status $?"
+    # A second drawing in a session whose bus is found at $XDG_RUNTIME_DIR/bus: a new
+    # pixmap, one cached picture, and every desktop's settings naming it (gsettings.txt),
+    # read back through dconf.
+    local run=/tmp/home/run bus
+    mkdir -p $run && chmod 0700 /tmp/home $run
+    export HOME=/tmp/home XDG_RUNTIME_DIR=$run XDG_CACHE_HOME="/tmp/cache dir"
+    bus=$(dbus-daemon --session --address="unix:path=$run/bus" --fork --print-pid) || fail "no bus"
+    korvel-desktopinfo --once 2>"$errors" || fail "second run: status $?"
     [ "$(pixmap _XROOTPMAP_ID)" != "$first" ] || fail "no new pixmap"
     [ "$(cached | wc -l)" = 1 ] || fail "older pictures are kept: $(cached)"
-    uri="'file://$(cached)'"
-    [ "$(cat /tmp/keys)" = "$uri"$'\n'"$uri"$'\n'"'stretched'" ] || fail "GSettings hold $(cat /tmp/keys)"
+    while read -r _ _ _ schema _ key _ value; do
+        value=${value//\{path\}/$(cached)}
+        value=${value//\{uri\}/file:\/\/$(cached | sed 's/ /%20/g')}
+        [ "$(DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus gsettings get "$schema" "$key")" = "$value" ] ||
+            fail "$schema $key is not $value"
+    done < <(grep -v '^#' "$here/../data/desktop/gsettings.txt")
+    kill "$bus"
 }
-
 # Each line of bad-input.txt spoils the input: the tool fails at once with one
 # line on standard error, and the desktop stays as it was; so without a display.
 case_bad_input() {

@@ -1,4 +1,3 @@
-#include "desktop/DesktopBackgroundSettings.h"
 #include "desktop/RootWindowBackground.h"
 #include "helpers/TestEnvironment.h"
 
@@ -6,13 +5,9 @@
 
 #include <xcb/xcb.h>
 
-#include <csignal>
 #include <cstdlib>
 
 namespace {
-
-// Private folders for everything GLib and dconf read or write; set in main before any GLib call.
-const char *const PrivateDirs[] = {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"};
 
 QImage pattern(int width, int height)
 {
@@ -25,13 +20,6 @@ QImage pattern(int width, int height)
     return image;
 }
 
-QString gsettings(const QString &schema, const QString &key)
-{
-    QProcess p;
-    p.start(QStringLiteral("gsettings"), {QStringLiteral("get"), schema, key});
-    return p.waitForFinished() ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
-}
-
 } // namespace
 
 class TestDesktopBackground : public QObject
@@ -40,7 +28,6 @@ class TestDesktopBackground : public QObject
 
     xcb_connection_t *m_x = nullptr;
     xcb_screen_t *m_screen = nullptr;
-    QProcess m_bus;
 
     // Replies of xcb, freed with free().
     template <typename T> static std::unique_ptr<T, void (*)(void *)> own(T *reply)
@@ -86,23 +73,8 @@ private slots:
         m_x = xcb_connect(nullptr, nullptr);
         QVERIFY2(!xcb_connection_has_error(m_x), "runs on an X server of its own (xvfb-run)");
         m_screen = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data;
-        // A bus of our own, so that dconf's service it starts writes into the private folders.
-        m_bus.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_bus.start(QStringLiteral("dbus-daemon"),
-                    {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                     QStringLiteral("--print-address=1"),
-                     "--address=unix:path=" + qEnvironmentVariable("XDG_RUNTIME_DIR") + "/bus"});
-        QVERIFY(m_bus.waitForReadyRead(10000));
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
     }
-    void cleanupTestCase()
-    {
-        // dconf's thread raises SIGTERM when its bus closes, as at the end of a session.
-        std::signal(SIGTERM, SIG_IGN);
-        m_bus.terminate();
-        m_bus.waitForFinished();
-        xcb_disconnect(m_x);
-    }
+    void cleanupTestCase() { xcb_disconnect(m_x); }
 
     void publishesThePicture_data()
     {
@@ -149,47 +121,7 @@ private slots:
         QCOMPARE(korvel::setRootBackground(pattern(640, 480)), QString());
         QVERIFY(exists(theirs) && exists(ours));
     }
-
-    void settingsNameThePicture_data() { TestEnvironment::addRows("desktop/gsettings.txt", 3); }
-    void settingsNameThePicture()
-    {
-        QFETCH(QStringList, row);
-        const QString path = qEnvironmentVariable("HOME") + QStringLiteral("/Bild mit Lücke.png");
-        QCOMPARE(korvel::setDesktopBackgroundSettings(path), QStringList());
-        const QString uri = "file://" + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
-        QCOMPARE(gsettings(row[0], row[1]), row[2].replace("{uri}", uri).replace("{path}", path));
-    }
-
-    // Without a session bus nothing is tried; the bus at $XDG_RUNTIME_DIR/bus counts as one.
-    void needsSessionBus()
-    {
-        const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS"),
-                         runtime = qgetenv("XDG_RUNTIME_DIR");
-        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-        for (const QString &path :
-             {QStringLiteral("/srv/none.png"), QStringLiteral("/srv/b.png")}) {
-            qputenv("XDG_RUNTIME_DIR", path.contains("none") ? qgetenv("HOME") : runtime);
-            QCOMPARE(korvel::setDesktopBackgroundSettings(path), QStringList());
-        }
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-        QCOMPARE(gsettings("org.gnome.desktop.background", "picture-uri"),
-                 QStringLiteral("'file:///srv/b.png'"));
-    }
 };
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir dir;
-    for (const char *name : PrivateDirs) {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        if (!QDir().mkpath(path) ||
-            !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-            return 1;
-        qputenv(name, QFile::encodeName(path));
-    }
-    QCoreApplication app(argc, argv);
-    TestDesktopBackground test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestDesktopBackground)
 #include "tst_desktopbackground.moc"
