@@ -115,11 +115,8 @@ declare -F "case_$case" >/dev/null || fail "no such case"
 # shellcheck disable=SC2119 # no further folders
 sandbox_mount
 sandbox_install "$1"
-ip link add eth0 type veth peer name peer0
-ip address add 10.9.8.7/16 dev eth0
-ip link set peer0 up
-ip link set eth0 up
-ip route add default via 10.9.0.1
+ip link add eth0 type veth peer name peer0 && ip link set peer0 up && ip link set eth0 up
+ip address add 10.9.8.7/16 dev eth0 && ip route add default via 10.9.0.1
 convert -size 640x480 gradient:'#1d4e89'-'#7fb7e0' "png24:/tmp/wallpaper.png"
 cp /tmp/wallpaper.png "$here/../data/desktop/settings.ini" "$share/"
 sandbox_start_xvfb 1024x768

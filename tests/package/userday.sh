@@ -43,36 +43,24 @@ want=$(cat "$here/../data/settings/userday-saved.ini")
 # pbSave, pbExit; the window opens with cbUsername focused.
 
 # open_window UID GROUPS: starts the window as that user and waits for it.
-open_window() {
-    app_start "$@"
-    main=$(wait_window "$title")
-}
+open_window() { app_start "$@" && main=$(wait_window "$title"); }
 
 # save_with_yes: presses the focused save button and confirms.
-save_with_yes() {
-    keys space
-    wait_window '^Сохранение параметров$' >/dev/null
-    keys alt+y
-}
+save_with_yes() { keys space && wait_window '^Сохранение параметров$' >/dev/null && keys alt+y; }
 
 # choose_image: presses the focused pbBrowse and types the image's path into
 # the file chooser.
 choose_image() {
-    keys space
-    wait_window '^Выбрать файл$' >/dev/null
-    type_text "$image"
-    keys Return
-    back_to "$main"
+    keys space && wait_window '^Выбрать файл$' >/dev/null
+    type_text "$image" && keys Return && back_to "$main"
 }
 
 # answer TITLE-REGEX: waits for a box with that title, keeps a screenshot
 # named $2 if given, presses Return and gives the keyboard back to the main
 # window (there is no window manager to do it).
 answer() {
-    wait_window "$1" >/dev/null
-    [ -z "${2:-}" ] || shot "$2"
-    keys Return
-    back_to "$main"
+    wait_window "$1" >/dev/null && { [ -z "${2:-}" ] || shot "$2"; }
+    keys Return && back_to "$main"
 }
 back_to() { sleep 0.2 && xdotool windowfocus --sync "$1" && sleep 0.1; }
 
