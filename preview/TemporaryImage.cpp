@@ -59,11 +59,6 @@ std::optional<TemporaryImageFile> createTemporaryImageFile(const QString &tempDi
     return createTemporaryImageFile(tempDir, now);
 }
 
-std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir)
-{
-    return writeTemporaryImage(image, tempDir, now);
-}
-
 std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir,
                                            const std::function<double()> &clock)
 {

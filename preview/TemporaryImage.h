@@ -29,11 +29,8 @@ std::optional<TemporaryImageFile> createTemporaryImageFile(const QString &tempDi
 std::optional<TemporaryImageFile> createTemporaryImageFile(const QString &tempDir);
 
 // Writes `image` as PNG into a new file "<tempDir><time stamp>.png" (see
-// above) and returns its path. On failure nothing is left behind and nullopt
-// is returned.
-std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir);
-
-// The same with the time taken from `clock` (seconds since the epoch).
+// above), the time taken from `clock` (seconds since the epoch), and returns
+// its path. On failure nothing is left behind and nullopt is returned.
 std::optional<QString> writeTemporaryImage(const QImage &image, const QString &tempDir,
                                            const std::function<double()> &clock);
 

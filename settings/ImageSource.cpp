@@ -50,7 +50,6 @@ ImageSource ImageSource::fromContent(const QString &path, QByteArray content)
         source.m_problem = Problem::NotAnImage;
         return source;
     }
-    source.m_declaredSize = declared;
     if (qint64(declared.width()) * declared.height() > MaxPixels) {
         source.m_problem = Problem::TooManyPixels;
         return source;

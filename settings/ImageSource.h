@@ -3,7 +3,6 @@
 #include "app/FileDescriptor.h"
 
 #include <QByteArray>
-#include <QSize>
 #include <QString>
 
 namespace korvel {
@@ -44,14 +43,11 @@ public:
     Problem problem() const { return m_problem; }
     const QString &path() const { return m_path; }
     const QByteArray &content() const { return m_content; }
-    // The size the image declares, before decoding.
-    QSize declaredSize() const { return m_declaredSize; }
 
 private:
     QString m_path;
     Problem m_problem = Problem::Missing;
     QByteArray m_content;
-    QSize m_declaredSize;
 };
 
 } // namespace korvel

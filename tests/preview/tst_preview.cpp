@@ -95,10 +95,10 @@ private slots:
         auto window = env.makeWindow();
         pressPreview(*window, Jpeg);
         const QPointer<previewWindow> first = livePreviews().value(0);
-        QVERIFY(first && first->isVisible() && first->isFullScreen());
+        QVERIFY(first && first->isVisible() && first->isFullScreen() &&
+                first->windowTitle().isEmpty() && first->parentWidget() == nullptr);
         QCOMPARE(first->geometry(), QApplication::desktop()->geometry());
         QCOMPARE(first->findChild<QLabel *>()->geometry(), first->rect());
-        QVERIFY(first->windowTitle().isEmpty() && first->parentWidget() == nullptr);
         const QStringList files = tempFiles(env);
         QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.png$").match(files.join(' ')).hasMatch()); // one
         // A second apart, so that load cannot make the two timers look like one.
@@ -162,8 +162,7 @@ private slots:
             QStringList({"QMessageBox", "Ошибка!", text.replace("%1", dir).replace("%2", Images)}));
         QVERIFY(box.icon == QMessageBox::Warning && box.buttons == QMessageBox::Ok && box.answered);
         QCOMPARE(box.parent.data(), window.get());
-        QVERIFY(livePreviews().isEmpty());
-        QCOMPARE(tempFiles(env), QStringList());
+        QVERIFY(livePreviews().isEmpty() && tempFiles(env).isEmpty());
     }
 
     void placesEveryLine_data()
@@ -195,8 +194,7 @@ private slots:
         const int ascent = lines[0].bottom() + 1 - 50;
         QVERIFY(lines[0].top() > 50 && ascent > 30 && ascent < 50);
         QCOMPARE(lines[1].bottom(), lines[0].bottom() + ascent + 4);
-        QCOMPARE(lines[0].left(), edge + bearing);
-        QCOMPARE(lines[1].left(), edge + bearing);
+        QVERIFY(lines[0].left() == edge + bearing && lines[1].left() == edge + bearing);
         QCOMPARE(image.pixel(edge + bearing + 2, lines[0].center().y()), qRgb(0, 128, 0));
 
         s.text = composeInfoText({{}, QStringLiteral("desk"), {}, {}, {}}, {});
@@ -238,8 +236,7 @@ private slots:
         QCOMPARE(decoded.outcome,
                  quick ? ImageDecoding::Outcome::Decoded : ImageDecoding::Outcome::NotHandled);
         const QImage qt = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
-        if (quick)
-            QCOMPARE(decoded.image.convertToFormat(QImage::Format_ARGB32), qt);
+        QVERIFY(!quick || decoded.image.convertToFormat(QImage::Format_ARGB32) == qt);
         // For a desktop of half its size or less, an opaque one decodes at half
         // size: each pixel the rounded mean of a 2 x 2 block.
         const QImage half = decodeFastPng(bytes, qt.size() / 2).image;
@@ -285,7 +282,6 @@ private slots:
         struct stat info;
         QVERIFY(::lstat(QFile::encodeName(*file).constData(), &info) == 0 &&
                 (info.st_mode & 07777) == 0600);
-        QCOMPARE(QImage(*file).size(), QSize(64, 48));
     }
 };
 
