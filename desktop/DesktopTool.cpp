@@ -169,8 +169,9 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
     }
     // Before any thread starts, so that every thread inherits the mask.
     ChangeWatcher::blockTerminationSignals();
-    if (once)
-        ::alarm(MaxSeconds);
+    // Reaching the X server and the first drawing are bounded too; in the
+    // background each later drawing sets its own bound.
+    ::alarm(MaxSeconds);
 
     if (!once) {
         const AutostartReading entry = readAutostartEntry(paths.autostartEntry);
