@@ -113,9 +113,8 @@ private:
         const StoredDisplaySettings stored = settingsFile.readDisplaySettings();
         if (!stored.fileProblem.isEmpty())
             return fail(m_paths.settingsFile + QStringLiteral(": ") + stored.fileProblem);
-        for (const QString &invalid : stored.invalidValues)
-            printDiagnostic(m_paths.settingsFile + QStringLiteral(": ") + invalid +
-                            QStringLiteral("; read as absent"));
+        for (const QString &line : stored.diagnostics(m_paths.settingsFile))
+            printDiagnostic(line);
 
         const QScreen *screen = QGuiApplication::primaryScreen();
         if (screen == nullptr)

@@ -125,8 +125,7 @@ void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, const Settin
     const QByteArray before = settings.read().bytes;
     const std::optional<QByteArray> after =
         SettingsFile::withValues(before, settingsFromForm(ui, paths.wallpaper));
-    ReplacementFile settingsFile(settings.path(), SettingsFile::Mode);
-    if (!after || !settingsFile.prepare(*after) || !settingsFile.commit()) {
+    if (!after || settings.replace(*after) != 0) {
         warn(text(msg::SettingsWriteFailed).arg(settings.path()));
         return;
     }
