@@ -9,8 +9,6 @@
 #include <gio/gio.h>
 #pragma pop_macro("signals")
 
-#include <sys/stat.h>
-
 namespace korvel {
 
 namespace {
@@ -41,19 +39,6 @@ const Desktop desktops[] = {
      {{"picture-uri", Value::Uri}, {"picture-options", Value::Stretched}, {}}},
 };
 
-// Without a session bus GLib would try to start one (or dconf would wait for
-// one); bare X servers have none.
-bool hasSessionBus()
-{
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty())
-        return false;
-    struct stat st;
-    return stat((runtime + "/bus").constData(), &st) == 0 && S_ISSOCK(st.st_mode);
-}
-
 QString writeKey(GSettings *settings, GSettingsSchema *schema, const Desktop &desktop,
                  const Key &key, const char *text)
 {
@@ -77,11 +62,22 @@ QString writeKey(GSettings *settings, GSettingsSchema *schema, const Desktop &de
 
 } // namespace
 
-QStringList setDesktopBackgroundSettings(const QString &file)
+bool DesktopBackgroundSettings::installed() const
+{
+    GSettingsSchemaSource *source = g_settings_schema_source_get_default();
+    for (const Desktop &desktop : desktops) {
+        if (GSettingsSchema *schema =
+                source ? g_settings_schema_source_lookup(source, desktop.schema, TRUE) : nullptr) {
+            g_settings_schema_unref(schema);
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList DesktopBackgroundSettings::apply(const QString &file)
 {
     QStringList errors;
-    if (!hasSessionBus())
-        return errors;
 
     const QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
     GError *uriError = nullptr;

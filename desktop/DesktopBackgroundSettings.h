@@ -1,14 +1,21 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include "DesktopSetter.h"
 
 namespace korvel {
 
-// Points the desktops that paint their own background from their settings at
-// the picture file `file` (an absolute path). Returns one description per
-// failure; desktops whose settings are not installed, and sessions without a
-// session bus, are skipped without one.
-QStringList setDesktopBackgroundSettings(const QString &file);
+// The desktops that paint their own background from their GSettings, set to
+// stretch the picture: GNOME (org.gnome.desktop.background, also read by
+// Budgie and GNOME Flashback), MATE (org.mate.background) and Cinnamon
+// (org.cinnamon.desktop.background). Their settings are kept whether or not
+// the desktop runs; those whose schema is not installed are skipped without
+// a line. Needs a session bus (the settings store is a bus service).
+class DesktopBackgroundSettings : public DesktopSetter
+{
+public:
+    QString serviceName() const override { return {}; }
+    bool installed() const override;
+    QStringList apply(const QString &file) override;
+};
 
 } // namespace korvel

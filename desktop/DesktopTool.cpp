@@ -1,7 +1,7 @@
 #include "DesktopTool.h"
 
 #include "ChangeWatcher.h"
-#include "DesktopBackgroundSettings.h"
+#include "DesktopSetters.h"
 #include "PictureCache.h"
 #include "RootWindowBackground.h"
 #include "app/Diagnostics.h"
@@ -10,15 +10,18 @@
 #include "preview/JobFromSettings.h"
 #include "settings/SettingsFile.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <future>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace korvel {
 
@@ -28,8 +31,10 @@ namespace {
 // each drawing in the background, is ended by SIGALRM after this time.
 constexpr unsigned MaxSeconds = 30;
 // Changes that come together (an address and its route, a save's two files)
-// give one drawing.
+// give one drawing; while changes keep coming, a drawing starts at most
+// about once a second, and the last change is always drawn.
 constexpr int SettleMilliseconds = 250;
+constexpr qint64 MinimumDrawingInterval = 1000;
 
 QString compositionProblem(PreviewFailure failure, const PreviewJob &job)
 {
@@ -54,14 +59,27 @@ public:
     explicit DesktopTool(const Paths &paths) : m_paths(paths)
     {
         m_settle.setSingleShot(true);
-        m_settle.setInterval(SettleMilliseconds);
         connect(&m_settle, &QTimer::timeout, this, [this] { draw(); });
+    }
+
+    // A drawing soon: SettleMilliseconds after the first of the changes
+    // that come together, not sooner than MinimumDrawingInterval after the
+    // last drawing started. (Changes while drawing are read after it.)
+    void scheduleDrawing()
+    {
+        if (m_settle.isActive())
+            return;
+        const qint64 wait =
+            m_lastDrawing.isValid() ? MinimumDrawingInterval - m_lastDrawing.elapsed() : 0;
+        m_settle.start(int(std::clamp<qint64>(wait, SettleMilliseconds, MinimumDrawingInterval)));
     }
 
     // Draws the desktop once; false, after one line on standard error, when
     // nothing was drawn. `early` may hold the wallpaper loaded already.
     bool draw(std::future<ComposedPreview> *early = nullptr)
     {
+        m_lastDrawing.start();
+        m_previousLines = std::exchange(m_lines, {});
         ::alarm(MaxSeconds);
         const bool drawn = drawNow(early);
         // The picture is gone; give its memory back while idle.
@@ -77,28 +95,47 @@ public:
             wallpaper.absolutePath(),
             {wallpaper.fileName(), QFileInfo(m_paths.settingsFile).fileName()}, this);
         for (const QString &problem : watcher->problems())
-            printDiagnostic(problem);
-        connect(watcher, &ChangeWatcher::changed, &m_settle, qOverload<>(&QTimer::start));
+            report(problem);
+        const auto schedule = [this] { scheduleDrawing(); };
+        connect(watcher, &ChangeWatcher::changed, this, schedule);
         connect(watcher, &ChangeWatcher::terminationRequested, qApp, &QCoreApplication::quit);
 
-        const auto watchScreen = [this](QScreen *screen) {
-            connect(screen, &QScreen::geometryChanged, &m_settle, qOverload<>(&QTimer::start));
-            connect(screen, &QScreen::virtualGeometryChanged, &m_settle,
-                    qOverload<>(&QTimer::start));
+        const auto watchScreen = [this, schedule](QScreen *screen) {
+            connect(screen, &QScreen::geometryChanged, this, schedule);
+            connect(screen, &QScreen::virtualGeometryChanged, this, schedule);
         };
         for (QScreen *screen : QGuiApplication::screens())
             watchScreen(screen);
         connect(qApp, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen *screen) {
             watchScreen(screen);
-            m_settle.start();
+            scheduleDrawing();
         });
-        connect(qApp, &QGuiApplication::screenRemoved, &m_settle, qOverload<>(&QTimer::start));
+        connect(qApp, &QGuiApplication::screenRemoved, this, schedule);
+
+        // A desktop that starts after the first drawing gets the picture too.
+        connect(&m_desktops, &DesktopSetters::applied, this, [this](const QStringList &problems) {
+            for (const QString &problem : problems)
+                report(problem);
+        });
+        connect(&m_desktops, &DesktopSetters::fileNeeded, this, schedule);
+        m_desktops.watch();
     }
 
 private:
+    // Prints a line unless the drawing before printed it too: a problem that
+    // stays is not repeated at every drawing.
+    void report(const QString &line)
+    {
+        if (m_lines.contains(line))
+            return;
+        m_lines << line;
+        if (!m_previousLines.contains(line))
+            printDiagnostic(line);
+    }
+
     bool fail(const QString &problem)
     {
-        printDiagnostic(problem + QStringLiteral("; the desktop is left as it is"));
+        report(problem + QStringLiteral("; the desktop is left as it is"));
         return false;
     }
 
@@ -114,7 +151,7 @@ private:
         if (!stored.fileProblem.isEmpty())
             return fail(m_paths.settingsFile + QStringLiteral(": ") + stored.fileProblem);
         for (const QString &line : stored.diagnostics(m_paths.settingsFile))
-            printDiagnostic(line);
+            report(line);
 
         const QScreen *screen = QGuiApplication::primaryScreen();
         if (screen == nullptr)
@@ -137,18 +174,25 @@ private:
             return fail(error);
 
         // Desktops that paint their own background need a file that lasts.
+        if (!m_desktops.needFile())
+            return true;
         QString cacheError;
         if (const std::optional<QString> file = PictureCache::store(composed.image, &cacheError)) {
-            for (const QString &problem : setDesktopBackgroundSettings(*file))
-                printDiagnostic(problem);
+            for (const QString &problem : m_desktops.apply(*file))
+                report(problem);
         } else {
-            printDiagnostic(cacheError);
+            report(cacheError);
         }
         return true;
     }
 
     const Paths &m_paths;
     QTimer m_settle;
+    QElapsedTimer m_lastDrawing;
+    DesktopSetters m_desktops;
+    // The lines printed by this drawing and by the one before.
+    QStringList m_lines;
+    QStringList m_previousLines;
 };
 
 } // namespace

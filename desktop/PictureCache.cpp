@@ -1,12 +1,11 @@
 #include "PictureCache.h"
 
+#include "CompactPng.h"
 #include "app/ReplacementFile.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QImage>
-#include <QImageWriter>
 
 #include <sys/stat.h>
 
@@ -16,8 +15,6 @@ namespace {
 
 const QString Prefix = QStringLiteral("desktop-");
 const QString Suffix = QStringLiteral(".png");
-// zlib's fastest level: the picture is read back rarely and written at every change.
-constexpr int PngQuality = 80;
 
 } // namespace
 
@@ -38,29 +35,30 @@ std::optional<QString> PictureCache::store(const QImage &image, QString *error)
     }
     ::chmod(QFile::encodeName(dir).constData(), 0700);
 
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.setQuality(PngQuality);
-    if (!writer.write(image)) {
-        *error = QStringLiteral("cannot encode the picture: %1").arg(writer.errorString());
+    const QByteArray png = encodeCompactPng(image);
+    if (png.isEmpty()) {
+        *error = QStringLiteral("cannot encode the picture of %1x%2 pixels")
+                     .arg(image.width())
+                     .arg(image.height());
         return std::nullopt;
     }
-
-    const QString name = Prefix + QString::number(QDateTime::currentMSecsSinceEpoch()) + Suffix;
+    // Names sort by time: milliseconds of 13 digits until the year 2286.
+    const QStringList before = QDir(dir).entryList({Prefix + QLatin1Char('*') + Suffix},
+                                                   QDir::Files | QDir::System, QDir::Name);
+    qint64 time = QDateTime::currentMSecsSinceEpoch();
+    QString name;
+    do
+        name = Prefix + QString::number(time++) + Suffix;
+    while (before.contains(name));
     const QString path = dir + QLatin1Char('/') + name;
     ReplacementFile file(path, 0600);
     if (!file.prepare(png) || !file.commit()) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, qt_error_string(file.error()));
         return std::nullopt;
     }
-    const QStringList older =
-        QDir(dir).entryList({Prefix + QLatin1Char('*') + Suffix}, QDir::Files);
-    for (const QString &old : older) {
-        if (old != name)
-            QFile::remove(dir + QLatin1Char('/') + old);
-    }
+    // The previous picture is the newest of those before.
+    for (int i = 0; i + 1 < before.size(); ++i)
+        QFile::remove(dir + QLatin1Char('/') + before.at(i));
     return path;
 }
 

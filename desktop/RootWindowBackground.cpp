@@ -146,14 +146,18 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name)
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-xcb_pixmap_t pixmapProperty(xcb_connection_t *c, xcb_window_t root, xcb_atom_t property)
+using Ids = QVector<uint32_t>;
+
+// The 32-bit values of `property` on `window` when it has that type; none
+// when the window or the property is missing.
+Ids ids(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
 {
-    const auto cookie = xcb_get_property(c, 0, root, property, XCB_ATOM_PIXMAP, 0, 1);
+    const auto cookie = xcb_get_property(c, 0, window, property, type, 0, 2);
     Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
-    if (!reply || reply->type != XCB_ATOM_PIXMAP || reply->format != 32 ||
-        xcb_get_property_value_length(reply.get()) != 4)
-        return XCB_NONE;
-    return *static_cast<const xcb_pixmap_t *>(xcb_get_property_value(reply.get()));
+    if (!reply || reply->type != type || reply->format != 32)
+        return {};
+    const auto *values = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+    return Ids(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
 // On a local X server the pixmap can live in a shared memory segment that we
@@ -233,6 +237,7 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
     if (!unsupported.isEmpty())
         return unsupported;
     const xcb_window_t root = screen->root;
+    const xcb_setup_t *setup = xcb_get_setup(c);
 
     const QImage rgb = opaqueRgb32(image);
     const int width = rgb.width();
@@ -276,23 +281,39 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
 
     const xcb_atom_t esetroot = atom(c, "ESETROOT_PMAP_ID");
     const xcb_atom_t xrootpmap = atom(c, "_XROOTPMAP_ID");
-    if (esetroot == XCB_ATOM_NONE || xrootpmap == XCB_ATOM_NONE) {
+    const xcb_atom_t record = atom(c, "_KORVEL_DESKTOPINFO_PMAP");
+    if (esetroot == XCB_ATOM_NONE || xrootpmap == XCB_ATOM_NONE || record == XCB_ATOM_NONE) {
         xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_DESTROY_ALL);
         return QStringLiteral("cannot look up the root window's pixmap properties");
     }
+    // The retained client also keeps a hidden window that names the pixmap:
+    // while that window lives, the pixmap is certainly the one we left.
+    const xcb_window_t marker = xcb_generate_id(c);
+    const uint32_t overrideRedirect = 1;
+    requests.add(xcb_create_window_checked(c, 0, marker, root, -1, -1, 1, 1, 0,
+                                           XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                                           XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect),
+                 "to create the picture's marker window");
+    requests.add(xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, marker, record,
+                                             XCB_ATOM_PIXMAP, 32, 1, &pixmap),
+                 "to mark the desktop picture");
 
     // Another setter must not change the properties between reading and writing.
     xcb_grab_server(c);
-    const xcb_pixmap_t published = pixmapProperty(c, root, esetroot);
+    const Ids earlier = ids(c, root, record, XCB_ATOM_CARDINAL);
     xcb_void_cookie_t kill = {0};
-    // When both properties name the same pixmap, an earlier setter left it
-    // retained for us to free; freeing it frees the rest of that client too.
-    // A pixmap of our own client's range can only be a stale id.
-    const xcb_setup_t *setup = xcb_get_setup(c);
-    const bool ours = (published & ~setup->resource_id_mask) == setup->resource_id_base;
-    if (published != XCB_NONE && !ours && published == pixmapProperty(c, root, xrootpmap)) {
-        kill = xcb_kill_client_checked(c, published);
-        requests.add(kill, "to free the earlier desktop picture");
+    // Only a picture left by an earlier drawing of ours is freed, whoever
+    // published something since; freeing it frees that retained client. Not
+    // a desktop's or another program's pixmap, even in both properties.
+    // (A record in our own client's range is stale: that client is gone.)
+    const auto client = [setup](uint32_t id) { return id & ~setup->resource_id_mask; };
+    if (earlier.size() == 2 && client(earlier[0]) == client(earlier[1]) &&
+        client(earlier[0]) != setup->resource_id_base) {
+        const Ids marked = ids(c, earlier[1], record, XCB_ATOM_PIXMAP);
+        if (marked.size() == 1 && marked[0] == earlier[0]) {
+            kill = xcb_kill_client_checked(c, earlier[0]);
+            requests.add(kill, "to free the earlier desktop picture");
+        }
     }
     requests.add(xcb_change_window_attributes_checked(c, root, XCB_CW_BACK_PIXMAP, &pixmap),
                  "the root window's background");
@@ -300,9 +321,13 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
         requests.add(xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root, property,
                                                  XCB_ATOM_PIXMAP, 32, 1, &pixmap),
                      "to publish the desktop picture");
+    const uint32_t recorded[2] = {pixmap, marker};
+    requests.add(xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root, record,
+                                             XCB_ATOM_CARDINAL, 32, 2, recorded),
+                 "to record the desktop picture");
     requests.add(xcb_clear_area_checked(c, 0, root, 0, 0, 0, 0), "to repaint the root window");
     xcb_ungrab_server(c);
-    // The old pixmap may already be gone (its client was killed otherwise).
+    // Freeing the earlier picture is best effort.
     error = requests.check(kill);
     xcb_flush(c);
     if (xcb_connection_has_error(c))

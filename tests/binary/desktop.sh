@@ -24,8 +24,9 @@ cached() { ls "$XDG_CACHE_HOME"/korvel-desktopinfo/desktop-*.png 2>/dev/null; }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 pixmap() { xprop -root "$1" | awk '{ print $NF }'; }
 hidden() { sed -i "s/^Hidden=.*/Hidden=$1/" /etc/xdg/autostart/korvel-desktopinfo.desktop; }
-# The root window shows the newest cached picture, which differs from $1.
-redrawn() { local now && now=$(cached) && [ "$now" != "$1" ] && shows_on_root "$now"; }
+# The root window's picture is no longer the pixmap $1.
+redrawn() { [ "$(pixmap _XROOTPMAP_ID)" != "$1" ]; }
+drawn() { xprop -root _KORVEL_DESKTOPINFO_PMAP | grep -q =; }
 
 case_preview_equals_desktop() {
     # The window's preview of the same settings, taken from /tmp as it is shown.
@@ -40,24 +41,27 @@ case_preview_equals_desktop() {
     korvel-desktopinfo --once 2>"$errors" || fail "status $?"
     [ ! -s "$errors" ] || fail "the tool complained"
     shows_on_root /tmp/preview.png || fail "the desktop is not the preview"
+    [ -z "$(cached)" ] || fail "a copy of the picture without a desktop that needs one"
     first=$(pixmap _XROOTPMAP_ID)
     [ "$(pixmap ESETROOT_PMAP_ID)" = "$first" ] || fail "properties differ"
     # A second drawing in a session whose bus is found at $XDG_RUNTIME_DIR/bus: a new
     # pixmap, one cached picture, and every desktop's settings naming it (gsettings.txt),
-    # read back through dconf.
+    # read back through dconf; two more keep that picture's successor and the newest.
     local run=/tmp/home/run bus
     mkdir -p $run && chmod 0700 /tmp/home $run
     export HOME=/tmp/home XDG_RUNTIME_DIR=$run XDG_CACHE_HOME="/tmp/cache dir"
     bus=$(dbus-daemon --session --address="unix:path=$run/bus" --fork --print-pid) || fail "no bus"
     korvel-desktopinfo --once 2>"$errors" || fail "second run: status $?"
     [ "$(pixmap _XROOTPMAP_ID)" != "$first" ] || fail "no new pixmap"
-    [ "$(cached | wc -l)" = 1 ] || fail "older pictures are kept: $(cached)"
+    [ "$(cached | wc -l)" = 1 ] || fail "not one cached picture: $(cached)"
     while read -r _ _ _ schema _ key _ value; do
         value=${value//\{path\}/$(cached)}
         value=${value//\{uri\}/file:\/\/$(cached | sed 's/ /%20/g')}
         [ "$(DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus gsettings get "$schema" "$key")" = "$value" ] ||
             fail "$schema $key is not $value"
     done < <(grep -v '^#' "$here/../data/desktop/gsettings.txt")
+    for _ in 1 2; do korvel-desktopinfo --once 2>"$errors" || fail "status $?"; done
+    [ "$(cached | wc -l)" = 2 ] || fail "not the current and the previous picture: $(cached)"
     kill "$bus"
 }
 # Each line of bad-input.txt spoils the input: the tool fails at once with one
@@ -86,10 +90,10 @@ case_keeps_current() {
     hidden false
     korvel-desktopinfo 2>"$errors" &
     local tool=$! picture ticks
-    poll 5 cached >/dev/null || fail "not drawn at start"
+    poll 5 drawn || fail "not drawn at start"
     while read -r change; do
         sleep 0.5
-        picture=$(cached)
+        picture=$(pixmap _XROOTPMAP_ID)
         ticks=$(cpu_ticks "$tool")
         sleep 2
         [ "$(cpu_ticks "$tool")" = "$ticks" ] || fail "busy while nothing changed"
@@ -106,9 +110,29 @@ case_keeps_current() {
     hidden false
     korvel-desktopinfo 2>"$errors" &
     tool=$!
-    poll 5 redrawn "$(cached)" || true
+    poll 5 redrawn "$(pixmap _XROOTPMAP_ID)" || true
     sandbox_stop_xvfb
     poll 5 ended "$tool" || fail "it outlived the X server"
+}
+
+# A flood of changes: about one drawing a second while they come, the last one
+# drawn, and a problem with the settings said once.
+case_flood() {
+    hidden false
+    sed -i s/Color=1/Color=x/ "$share/settings.ini"
+    korvel-desktopinfo 2>"$errors" &
+    local tool=$! drawings last
+    poll 5 drawn || fail "not drawn at start"
+    xprop -spy -root _XROOTPMAP_ID >/tmp/drawings &
+    for _ in $(seq 30); do sleep 0.3 && touch "$share/settings.ini"; done
+    sed -i s/Color=x/Color=4/ "$share/settings.ini"
+    sleep 1.5
+    drawings=$(($(wc -l </tmp/drawings) - 1))
+    ((drawings >= 8 && drawings <= 12)) || fail "$drawings drawings in 9.3 s"
+    last=$(root_picture)
+    kill "$tool" && korvel-desktopinfo --once 2>/dev/null
+    [ "$(root_picture)" = "$last" ] || fail "the last change is not drawn"
+    [ "$(wc -l <"$errors")" = 1 ] || fail "not one line on standard error"
 }
 
 declare -F "case_$case" >/dev/null || fail "no such case"

@@ -1,4 +1,8 @@
+#include "desktop/CompactPng.h"
+#include "desktop/LxqtDesktop.h"
+#include "desktop/PlasmaDesktop.h"
 #include "desktop/RootWindowBackground.h"
+#include "desktop/XfceDesktop.h"
 #include "helpers/TestEnvironment.h"
 
 #include <QtTest>
@@ -6,6 +10,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -91,7 +96,8 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())))
                 << pattern(size.width(), size.height()) << pattern(size.width(), size.height());
     }
-    // Each picture replaces the one before, whose pixmap is freed; the root shows it.
+    // Each picture replaces the one before, whose pixmap is freed; the root shows it. The
+    // compact PNG of the picture holds the same pixels.
     void publishesThePicture()
     {
         QFETCH(QImage, image);
@@ -104,18 +110,71 @@ private slots:
         QCOMPARE(grab(pixmap, image.width(), image.height()), expected);
         if (image.size() == QSize(640, 480))
             QCOMPARE(grab(m_screen->root, 640, 480), expected);
+        QCOMPARE(
+            QImage::fromData(korvel::encodeCompactPng(image)).convertToFormat(QImage::Format_RGB32),
+            expected);
     }
 
-    // Properties naming different pixmaps are someone else's: neither is freed.
-    void leavesOthersAlone()
+    // Only the pixmap recorded by our last drawing is freed: never one that a desktop or
+    // another program published, in one property or both, nor a pixmap that a new client
+    // made at the id of a recorded one whose client is gone.
+    void freesOnlyOurs_data()
     {
-        const xcb_pixmap_t ours = property("ESETROOT_PMAP_ID"), theirs = xcb_generate_id(m_x);
-        xcb_create_pixmap(m_x, 24, theirs, m_screen->root, 8, 8);
-        xcb_change_property(m_x, XCB_PROP_MODE_REPLACE, m_screen->root, atom("_XROOTPMAP_ID"),
-                            XCB_ATOM_PIXMAP, 32, 1, &theirs);
+        QTest::addColumn<QStringList>("published");
+        QTest::addColumn<bool>("stale");
+        QTest::newRow("one property") << QStringList{"_XROOTPMAP_ID"} << false;
+        QTest::newRow("both: a desktop's own")
+            << QStringList{"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"} << false;
+        QTest::newRow("our record stale") << QStringList() << true;
+    }
+    void freesOnlyOurs()
+    {
+        QFETCH(QStringList, published);
+        QFETCH(bool, stale);
+        const xcb_pixmap_t ours = property("_XROOTPMAP_ID");
+        std::vector<xcb_connection_t *> others;
+        xcb_connection_t *other = m_x;
+        xcb_pixmap_t theirs = xcb_generate_id(m_x);
+        if (stale) {
+            // A new client gets the slot of the freed one, and makes our pixmap's id again.
+            xcb_kill_client(m_x, ours);
+            std::free(xcb_get_input_focus_reply(m_x, xcb_get_input_focus(m_x), nullptr));
+            const uint32_t base = ours & ~xcb_get_setup(m_x)->resource_id_mask;
+            while (others.size() < 64 && xcb_get_setup(other)->resource_id_base != base)
+                others.push_back(other = xcb_connect(nullptr, nullptr));
+            for (int i = 0; i < 8 && theirs != ours; ++i)
+                theirs = xcb_generate_id(other);
+            QCOMPARE(theirs, ours);
+        }
+        xcb_create_pixmap(other, 24, theirs, m_screen->root, 8, 8);
+        for (const QString &name : published)
+            xcb_change_property(m_x, XCB_PROP_MODE_REPLACE, m_screen->root, atom(qPrintable(name)),
+                                XCB_ATOM_PIXMAP, 32, 1, &theirs);
+        std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
         std::free(xcb_get_input_focus_reply(m_x, xcb_get_input_focus(m_x), nullptr));
         QCOMPARE(korvel::setRootBackground(pattern(640, 480)), QString());
-        QVERIFY(exists(theirs) && exists(ours));
+        QVERIFY(exists(theirs) && (stale || !exists(ours)) && exists(property("ESETROOT_PMAP_ID")));
+        for (xcb_connection_t *c : others)
+            xcb_disconnect(c);
+    }
+
+    // Pure functions of the desktops' interfaces, rows of tests/data/desktop/functions.txt.
+    void computes_data() { TestEnvironment::addRows("desktop/functions.txt", 3); }
+    void computes()
+    {
+        QFETCH(QStringList, row);
+        const QStringList in = row[1].split(';');
+        QString result;
+        if (row[0] == "xfceBackdrops")
+            result =
+                korvel::XfceDesktop::backdrops(in[0].split(' ', Qt::SkipEmptyParts),
+                                               in[1].split(' ', Qt::SkipEmptyParts), in[2].toInt())
+                    .join(' ');
+        else if (row[0] == "plasmaScript")
+            result = korvel::PlasmaDesktop::script(row[1]);
+        else if (row[0] == "lxqtProfile")
+            result = korvel::LxqtDesktop::profile(row[1].toUtf8().replace(' ', '\0'));
+        QCOMPARE(result, row[2]);
     }
 };
 

@@ -1,0 +1,135 @@
+#include "XfceDesktop.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QScreen>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace korvel {
+
+namespace {
+
+const QString Channel = QStringLiteral("xfce4-desktop");
+// More than any session has; a planted count stays bounded.
+constexpr int MaxWorkspaces = 64;
+
+// The window manager's number of workspaces (_NET_NUMBER_OF_DESKTOPS); 1 when none says.
+int workspaceCount()
+{
+    int screen = 0;
+    xcb_connection_t *c = xcb_connect(nullptr, &screen);
+    int count = 1;
+    if (xcb_connection_has_error(c) == 0) {
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+        for (int i = 0; it.rem > 0 && i < screen; ++i)
+            xcb_screen_next(&it);
+        const char name[] = "_NET_NUMBER_OF_DESKTOPS";
+        xcb_intern_atom_reply_t *atom =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof name - 1, name), nullptr);
+        if (it.rem > 0 && atom != nullptr && atom->atom != XCB_ATOM_NONE) {
+            xcb_get_property_reply_t *reply = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, it.data->root, atom->atom, XCB_ATOM_CARDINAL, 0, 1),
+                nullptr);
+            if (reply != nullptr && reply->format == 32 &&
+                xcb_get_property_value_length(reply) == 4)
+                count = int(std::clamp<uint32_t>(
+                    *static_cast<const uint32_t *>(xcb_get_property_value(reply)), 1,
+                    MaxWorkspaces));
+            std::free(reply);
+        }
+        std::free(atom);
+    }
+    xcb_disconnect(c);
+    return count;
+}
+
+} // namespace
+
+QString XfceDesktop::serviceName() const
+{
+    return QStringLiteral("org.xfce.Xfconf");
+}
+
+QStringList XfceDesktop::backdrops(const QStringList &properties, const QStringList &monitors,
+                                   int workspaces)
+{
+    static const QRegularExpression backdrop(
+        QStringLiteral("^(/backdrop/screen[0-9]+/monitor[^/]+/workspace[0-9]+)/[^/]+$"));
+    QStringList paths;
+    for (const QString &property : properties) {
+        const QRegularExpressionMatch match = backdrop.match(property);
+        if (match.hasMatch())
+            paths << match.captured(1);
+    }
+    for (const QString &monitor : monitors) {
+        if (monitor.isEmpty() || monitor.contains(QLatin1Char('/')))
+            continue;
+        for (int workspace = 0; workspace < std::min(workspaces, MaxWorkspaces); ++workspace)
+            paths << QStringLiteral("/backdrop/screen0/monitor%1/workspace%2")
+                         .arg(monitor)
+                         .arg(workspace);
+    }
+    paths.sort();
+    paths.removeDuplicates();
+    return paths;
+}
+
+QStringList XfceDesktop::apply(const QString &file)
+{
+    const auto call = [this](const QString &method, const QVariantList &arguments) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(serviceName(), QStringLiteral("/org/xfce/Xfconf"),
+                                           QStringLiteral("org.xfce.Xfconf"), method);
+        message.setArguments(arguments);
+        return m_bus.call(message, QDBus::Block, CallMilliseconds);
+    };
+    const auto failed = [](const QDBusMessage &reply) {
+        return QStringList{
+            QStringLiteral("cannot set Xfce's backdrop: %1").arg(reply.errorMessage().left(300))};
+    };
+    const QDBusMessage all =
+        call(QStringLiteral("GetAllProperties"), {Channel, QStringLiteral("/backdrop")});
+    QStringList properties;
+    if (all.type() == QDBusMessage::ReplyMessage && !all.arguments().isEmpty()) {
+        // a{sv}: only the names are needed.
+        const QDBusArgument map = all.arguments().constFirst().value<QDBusArgument>();
+        map.beginMap();
+        while (!map.atEnd()) {
+            QString name;
+            QDBusVariant value;
+            map.beginMapEntry();
+            map >> name >> value;
+            map.endMapEntry();
+            properties << name;
+        }
+        map.endMap();
+    } else if (all.errorName() != QStringLiteral("org.xfce.Xfconf.Error.PropertyNotFound") &&
+               all.errorName() != QStringLiteral("org.xfce.Xfconf.Error.ChannelNotFound")) {
+        return failed(all);
+    }
+    QStringList monitors;
+    for (const QScreen *screen : QGuiApplication::screens())
+        monitors << screen->name();
+
+    for (const QString &path : backdrops(properties, monitors, workspaceCount())) {
+        // image-style 3 stretches the picture.
+        for (const QDBusMessage &reply :
+             {call(QStringLiteral("SetProperty"), {Channel, path + QStringLiteral("/image-style"),
+                                                   QVariant::fromValue(QDBusVariant(3))}),
+              call(QStringLiteral("SetProperty"), {Channel, path + QStringLiteral("/last-image"),
+                                                   QVariant::fromValue(QDBusVariant(file))})}) {
+            if (reply.type() == QDBusMessage::ErrorMessage)
+                return failed(reply);
+        }
+    }
+    return {};
+}
+
+} // namespace korvel
