@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The installed desktop tool with the real desktop programs: each session of
+# tests/data/desktops/sessions.txt runs under Xvfb, with a private home and
+# session bus, in a private sandbox with a network namespace of its own.
+#
+#   desktops.sh BUILD_DIR SESSION
+#
+# The tool starts as its autostart entry would, first, and the desktop a few
+# seconds later; then come saves, a restart of the desktop and a restart of
+# the tool. Each time the screen must show the tool's picture outside the
+# desktop's icons and panels, with the desktop still running. Needs root.
+set -uo pipefail
+
+here=$(dirname "$(realpath "$0")")
+SANDBOX_NET=1
+# shellcheck source=sandbox.sh
+source "$here/sandbox.sh"
+sandbox_enter "$@"
+
+case=$2
+share=/usr/share/korvel/desktopinfo
+errors=/tmp/tool.stderr
+IFS='|' read -r _ session desktop ready ignore < <(grep "^$case " "$here/../data/desktops/sessions.txt")
+[ -n "${session+set}" ] || fail "no such session"
+trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
+desktop=$(trim "$desktop") ready=$(trim "$ready") ignore=$(trim "$ignore")
+
+# masked IMAGE: paints the ignored rectangles of the image black.
+masked() {
+    local draw=${ignore// / rectangle }
+    convert "$1" -fill black ${ignore:+-draw} ${ignore:+"rectangle ${draw//-/ }"} "$1"
+}
+# shows VARIANT: the screen shows that variant's picture outside the ignored rectangles.
+shows() {
+    import -window root /tmp/screen.png && masked /tmp/screen.png &&
+        [ "$(compare -metric AE -fuzz 2% /tmp/screen.png "/tmp/picture-$1.png" null: 2>&1)" = 0 ]
+}
+# expect VARIANT SECONDS WHAT: within that time, and still a second later, the
+# screen shows that picture, and the desktop and the tool run.
+expect() {
+    local problem=
+    { poll "$2" shows "$1" && sleep 1 && shows "$1"; } || problem="not the picture $1"
+    [ -z "$desktop" ] || ! ended "$desktop_pid" || problem="the desktop ended"
+    ! ended "$tool" || problem="the tool ended"
+    [ -z "$problem" ] || { shot "$case-$3" && fail "$3: $problem"; }
+}
+# save VARIANT: replaces both files with new ones, as a save does.
+save() {
+    for file in wallpaper.png settings.ini; do
+        cp "/tmp/$1-$file" "$share/.$file.new" && mv "$share/.$file.new" "$share/$file"
+    done
+}
+start_desktop() {
+    [ -n "$desktop" ] || return 0
+    $desktop >>/tmp/desktop.log 2>&1 &
+    desktop_pid=$!
+    [ -z "$ready" ] || poll 30 eval "xdotool search $ready" >/dev/null || fail "the desktop is not up after 30 s"
+}
+start_tool() { korvel-desktopinfo 2>>"$errors" & tool=$!; }
+
+sandbox_mount
+sandbox_install "$1"
+ip link set lo up
+sed -i 's/^Hidden=.*/Hidden=false/' /etc/xdg/autostart/korvel-desktopinfo.desktop
+# Two variants of the saved files; the picture of each is drawn with --once on
+# the bare screen before the session starts.
+convert -size 640x480 gradient:'#1d4e89'-'#7fb7e0' png24:/tmp/a-wallpaper.png
+convert -size 640x480 gradient:'#7a2d12'-'#e8b04a' png24:/tmp/b-wallpaper.png
+cp "$here/../data/desktop/settings.ini" /tmp/a-settings.ini
+sed 's/^OverText=.*/OverText=Сохранено/; s/^Position=.*/Position=left/' /tmp/a-settings.ini >/tmp/b-settings.ini
+sandbox_start_xvfb 1024x768
+for variant in b a; do
+    save $variant
+    korvel-desktopinfo --once 2>"$errors" || fail "--once: status $?"
+    import -window root /tmp/picture-$variant.png && masked /tmp/picture-$variant.png
+done
+
+export HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/.config XDG_CACHE_HOME=/tmp/home/.cache \
+    XDG_DATA_HOME=/tmp/home/.local/share XDG_RUNTIME_DIR=/tmp/home/run
+install -d -m 0700 "$HOME" "$XDG_RUNTIME_DIR"
+for word in $session; do
+    case $word in
+    bus) export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
+         dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --fork >/dev/null || fail "no bus" ;;
+    *=*) export "${word?}" ;;
+    *) $word >>/tmp/session.log 2>&1 & ;;
+    esac
+done
+
+step "the tool first, the desktop a few seconds later"
+start_tool
+sleep 3
+start_desktop
+expect a 15 tool-first
+step "a save, and nine more 1.2 s apart"
+save b
+expect b 3 save
+for variant in a b a b a b a b a; do
+    sleep 1.2
+    save $variant
+done
+expect a 3 ten-saves
+step "the desktop restarted"
+if [ -n "$desktop" ]; then
+    kill "$desktop_pid" && poll 10 ended "$desktop_pid" || fail "the desktop did not end"
+    start_desktop
+fi
+expect a 15 desktop-restarted
+step "the tool restarted after a save while it was stopped"
+kill "$tool" && poll 5 ended "$tool" || fail "the tool did not end"
+save b
+start_tool
+expect b 10 tool-restarted
+echo "PASS ($case)"
