@@ -1,5 +1,6 @@
 #include "JpegDecoder.h"
 
+#include "settings/ImageHeader.h"
 #include "settings/ImageSource.h"
 
 #include <csetjmp>
@@ -24,6 +25,14 @@ struct ErrorManager
 
 void ignore(j_common_ptr, int) {}
 
+// Called while libjpeg reads, at least once a row of blocks: a file with more
+// scans than any real one is given up before the extra passes add up.
+void watchScans(j_common_ptr info)
+{
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > ImageHeader::MaxJpegScans)
+        fail(info);
+}
+
 // The decoding itself, with no object that a longjmp could skip the
 // destructor of: `image` is made by the caller once the size is known.
 ImageDecoding::Outcome decode(jpeg_decompress_struct &info, const QByteArray &bytes,
@@ -35,10 +44,14 @@ ImageDecoding::Outcome decode(jpeg_decompress_struct &info, const QByteArray &by
         return ImageDecoding::Outcome::Corrupt;
     if (qint64(info.image_width) * info.image_height > ImageSource::MaxPixels)
         return ImageDecoding::Outcome::TooLarge;
+    // CMYK (and YCCK, which libjpeg turns into CMYK) as Adobe writes it, inverted.
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     if (info.jpeg_color_space != JCS_GRAYSCALE && info.jpeg_color_space != JCS_YCbCr &&
-        info.jpeg_color_space != JCS_RGB)
-        return ImageDecoding::Outcome::NotHandled;
-    info.out_color_space = JCS_EXT_BGRX; // QImage's RGB32 byte order on little-endian
+        info.jpeg_color_space != JCS_RGB && !cmyk)
+        return ImageDecoding::Outcome::Corrupt;
+    // QImage's RGB32 byte order
+    const J_COLOR_SPACE rgb32 = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+    info.out_color_space = cmyk ? JCS_CMYK : rgb32;
     info.scale_num = 1;
     info.scale_denom = 1;
     for (unsigned denom = 8; denom > 1 && atLeast.isValid(); denom /= 2) {
@@ -52,9 +65,18 @@ ImageDecoding::Outcome decode(jpeg_decompress_struct &info, const QByteArray &by
     image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
     if (image.isNull())
         return ImageDecoding::Outcome::TooLarge;
+    JSAMPARRAY inks = cmyk ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info),
+                                                       JPOOL_IMAGE, info.output_width * 4, 1)
+                           : nullptr;
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = image.scanLine(int(info.output_scanline));
+        const int y = int(info.output_scanline);
+        JSAMPROW row = cmyk ? inks[0] : image.scanLine(y);
         jpeg_read_scanlines(&info, &row, 1);
+        if (!cmyk)
+            continue;
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (unsigned x = 0; x < info.output_width; ++x, row += 4)
+            out[x] = qRgb(row[3] * row[0] / 255, row[3] * row[1] / 255, row[3] * row[2] / 255);
     }
     jpeg_finish_decompress(&info);
     return ImageDecoding::Outcome::Decoded;
@@ -67,14 +89,23 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast)
     ImageDecoding result;
     if (bytes.size() < 3 || !bytes.startsWith("\xff\xd8\xff"))
         return result;
-    if (Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
+    // Counted first, at no cost; libjpeg's own count below stops whatever
+    // this walk missed.
+    if (ImageHeader::jpegScans(bytes) > ImageHeader::MaxJpegScans) {
+        result.outcome = ImageDecoding::Outcome::Corrupt;
         return result;
+    }
     jpeg_decompress_struct info;
     ErrorManager errors;
     info.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = fail;
     errors.manager.emit_message = ignore;
     jpeg_create_decompress(&info);
+    jpeg_progress_mgr progress = {};
+    progress.progress_monitor = watchScans;
+    info.progress = &progress;
+    // Beyond this libjpeg would need a backing store it does not have, and fails.
+    info.mem->max_memory_to_use = long(ImageHeader::MaxJpegCoefficientBytes) + (16 << 20);
     QImage image;
     if (setjmp(errors.jump) == 0) {
         result.outcome = decode(info, bytes, atLeast, image);

@@ -7,11 +7,13 @@
 
 namespace korvel {
 
-// Decodes a JPEG (grey, YCbCr or RGB) straight into RGB32 with libjpeg, at
-// the smallest of its DCT scales (1/8 to 1/1) that is still at least
-// `atLeast` in both directions, which skips most of the work for a large
-// photo on a smaller desktop. CMYK files are left to Qt's reader. Needs no
-// application object: it may run before one exists, on any thread.
+// Decodes a JPEG (grey, YCbCr, RGB, or CMYK and YCCK as Adobe writes them)
+// straight into RGB32 with libjpeg, at the smallest of its DCT scales (1/8 to
+// 1/1) that is still at least `atLeast` in both directions, which skips most
+// of the work for a large photo on a smaller desktop. A file with more scans
+// or coefficients than ImageHeader allows is given up as corrupt, however
+// far it got. Needs no application object: it may run before one exists, on
+// any thread.
 ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast = QSize());
 
 } // namespace korvel

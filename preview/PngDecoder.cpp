@@ -156,7 +156,8 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
     if (depth != 8 || channels == 0 || interlace != 0 || data[26] != 0 || data[27] != 0 ||
         width == 0 || height == 0)
         return result;
-    if (qint64(width) * height > ImageSource::MaxPixels || width > 65535 || height > 65535) {
+    // The sides first: their product could overflow before they are known to be small.
+    if (width > 65535 || height > 65535 || qint64(width) * height > ImageSource::MaxPixels) {
         result.outcome = Outcome::TooLarge;
         return result;
     }

@@ -61,10 +61,14 @@ std::optional<ComposedPreview> loadScaled(const PreviewJob &job, bool toolkitRea
             return failed(PreviewFailure::ImageTooLarge);
         if (!source.isValid())
             return failed(PreviewFailure::ImageUnreadable);
+        // Qt's reader for the format checked and nothing else: a reader chosen
+        // by the content could decode a picture of any size inside another file.
         QBuffer buffer;
         buffer.setData(source.content());
         buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
+        QImageReader reader(&buffer, source.format() == ImageHeader::Format::Png ? "png" : "jpeg");
+        reader.setAutoDetectImageFormat(false);
+        reader.setDecideFormatFromContent(false);
         if (!reader.read(&image) || image.isNull())
             return failed(PreviewFailure::ImageUnreadable);
         break;

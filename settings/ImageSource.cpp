@@ -1,8 +1,5 @@
 #include "ImageSource.h"
 
-#include <QBuffer>
-#include <QImageReader>
-
 namespace korvel {
 
 ImageSource ImageSource::read(const QString &path, FileDescriptor::Links links)
@@ -42,20 +39,17 @@ ImageSource ImageSource::fromContent(const QString &path, QByteArray content)
 {
     ImageSource source;
     source.m_path = path;
-    QBuffer buffer(&content);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize declared = reader.canRead() ? reader.size() : QSize();
-    if (!declared.isValid() || declared.isEmpty()) {
+    const ImageHeader header = ImageHeader::read(content);
+    if (header.format == ImageHeader::Format::Unknown || header.beyondLimits) {
         source.m_problem = Problem::NotAnImage;
         return source;
     }
-    if (qint64(declared.width()) * declared.height() > MaxPixels) {
+    if (header.exceeds(MaxPixels)) {
         source.m_problem = Problem::TooManyPixels;
         return source;
     }
-    buffer.close();
     source.m_problem = Problem::None;
+    source.m_format = header.format;
     source.m_content = std::move(content);
     return source;
 }

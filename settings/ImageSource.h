@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileDescriptor.h"
+#include "settings/ImageHeader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,7 +11,7 @@ namespace korvel {
 // An image file, read and checked before anything is decoded or written. The
 // file is opened without blocking and only a regular file is read, so a FIFO,
 // a device such as /dev/zero or a socket is refused at once; its content must
-// be no larger than MaxSize, be recognised by the image reader and declare at
+// be no larger than MaxSize, be a PNG or a JPEG (see ImageHeader) and declare at
 // most MaxPixels pixels. The checked bytes are the ones that get used, even if
 // the file changes afterwards.
 class ImageSource
@@ -43,10 +44,13 @@ public:
     Problem problem() const { return m_problem; }
     const QString &path() const { return m_path; }
     const QByteArray &content() const { return m_content; }
+    // The format, which alone may decode the content.
+    ImageHeader::Format format() const { return m_format; }
 
 private:
     QString m_path;
     Problem m_problem = Problem::Missing;
+    ImageHeader::Format m_format = ImageHeader::Format::Unknown;
     QByteArray m_content;
 };
 

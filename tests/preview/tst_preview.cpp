@@ -219,8 +219,8 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("quick"); // taken by the quick decoder
-        const QStringList quick{"rgb8.png", "rgba8.png", "grey8.png",      "greyalpha8.png",
-                                "rgb.jpg",  "grey.jpg",  "progressive.jpg"};
+        const QStringList quick{"rgb8.png", "rgba8.png", "grey8.png",       "greyalpha8.png",
+                                "rgb.jpg",  "grey.jpg",  "progressive.jpg", "cmyk.jpg"};
         for (const QString &file : QDir(Images + "formats").entryList(QDir::Files))
             QTest::newRow(qPrintable(file))
                 << file << (quick.contains(file) || file.startsWith("filters"));
