@@ -14,6 +14,7 @@ packages=(
   gsettings-desktop-schemas mate-desktop-common cinnamon-desktop-data
   desktop-file-utils util-linux iproute2 procps
   debhelper dpkg-dev lintian fakeroot adduser
+  clang libclang-rt-14-dev
 )
 
 sudo_cmd=()

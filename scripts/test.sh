@@ -29,3 +29,6 @@ cmake -S . -B build-asan -G Ninja -DKORVEL_WERROR=ON -DKORVEL_SANITIZE=ON \
   -DKORVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE no-sanitizer
+
+echo "== fuzz the PNG and JPEG decoders and the settings reader, 15 s each"
+tests/fuzz/run-fuzzers.sh build-fuzz 15
