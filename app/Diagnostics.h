@@ -8,8 +8,14 @@ namespace korvel {
 void setDiagnosticName(const char *programName);
 
 // Writes one line for the administrator to the standard error stream, with
-// the program's name in front.
+// the program's name in front. Control characters in it are written as escapes
+// (\x1b), so that nothing in it acts on a terminal.
 void printDiagnostic(const QString &text);
+
+// A value from a file as a diagnostic quotes it: in double quotes, at most its
+// first QuotedLength characters (then "…"), control characters as escapes.
+constexpr int QuotedLength = 40;
+QString quotedValue(const QString &value);
 
 // While it lives, the toolkit's messages are diagnostic lines (or, with
 // `quiet`, only its fatal ones), and a fatal one (no display, no platform

@@ -109,6 +109,7 @@ FileDescriptor::WholeFile FileDescriptor::readRegularFile(const QString &path, q
         return failed(Problem::TooLarge);
     file.owner = status.st_uid;
     file.mode = status.st_mode & 07777;
+    file.links = status.st_nlink;
     // Read to the end, not just st_size bytes: the file may be growing.
     Content content = fd.readToEnd(limit, status.st_size);
     if (content.tooLarge)

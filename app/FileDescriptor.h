@@ -58,7 +58,8 @@ public:
         int error = 0; // errno where the system gave one
         QByteArray bytes;
         uid_t owner = 0;
-        mode_t mode = 0; // permission bits
+        mode_t mode = 0;   // permission bits
+        nlink_t links = 0; // its number of names (hard links)
     };
     // Reads the file at `path` when it is a regular file of at most `limit`
     // bytes; anything else is refused before a byte is read.

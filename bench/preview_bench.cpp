@@ -188,7 +188,7 @@ double timeDesktopTool(const QString &wallpaper, const QString &freeText)
     settings.FontSize = QString::number(FontSize);
     settings.Position = QStringLiteral("center");
     const SettingsFile file(share + QStringLiteral("settings.ini"));
-    if (file.replace(*SettingsFile::withValues({}, settings)) != 0)
+    if (file.replace(SettingsFile::withValues({}, settings)) != 0)
         qFatal("cannot write the settings");
 
     xcb_connection_t *x = xcb_connect(nullptr, nullptr);

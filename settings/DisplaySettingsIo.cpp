@@ -1,9 +1,13 @@
 #include "DisplaySettingsIo.h"
 
+#include "IniText.h"
 #include "SettingsKeys.h"
 #include "StrictInteger.h"
+#include "app/Diagnostics.h"
 
-#include <QSettings>
+#include <QVariant>
+
+#include <optional>
 
 namespace korvel {
 
@@ -14,59 +18,87 @@ QString name(const char *key)
     return QString::fromLatin1(key);
 }
 
-// The stored text of a key. An unquoted value with commas comes back from the
-// settings layer as a list; its parts are joined again.
-QString text(const QSettings &settings, const char *key)
+// Reads the keys of one group; a value in the notation for objects is read as
+// absent and noted.
+class GroupReader
 {
-    const QVariant value = settings.value(name(key));
-    if (value.userType() == QMetaType::QStringList)
-        return value.toStringList().join(QStringLiteral(", "));
-    return value.toString();
-}
+public:
+    GroupReader(const IniText &ini, const char *group, QStringList &invalid)
+        : m_ini(ini), m_group(name(group)), m_invalid(invalid)
+    {}
 
-bool boolean(const QSettings &settings, const char *key)
-{
-    return settings.value(name(key)).toBool();
-}
-
-int integer(const QSettings &settings, const char *key, QStringList &invalid)
-{
-    const QVariant value = settings.value(name(key));
-    if (!value.isValid())
+    std::optional<IniText::Value> value(const char *key) const
+    {
+        std::optional<IniText::Value> value = m_ini.value(m_group, name(key));
+        if (value && value->encoded) {
+            note(key, QStringLiteral("is in the notation for objects, which is not read"),
+                 value->text);
+            return std::nullopt;
+        }
+        return value;
+    }
+    // The stored text; an unquoted value with commas is a list, whose parts are joined again.
+    QString text(const char *key) const
+    {
+        const std::optional<IniText::Value> stored = value(key);
+        return stored ? stored->text : QString();
+    }
+    bool boolean(const char *key) const { return isTrue(value(key)); }
+    int integer(const char *key) const
+    {
+        const std::optional<IniText::Value> stored = value(key);
+        if (!stored)
+            return 0;
+        if (!stored->isList)
+            if (const std::optional<int> number = toStrictInt(QVariant(stored->text)))
+                return *number;
+        note(key, QStringLiteral("is not a decimal integer in the range of int"), stored->text);
         return 0;
-    if (const std::optional<int> number = toStrictInt(value))
-        return *number;
-    invalid << QStringLiteral("%1/%2: \"%3\" is not a decimal integer in the range of int")
-                   .arg(settings.group(), name(key), text(settings, key));
-    return 0;
-}
+    }
+
+    // By the settings layer's rule for a text: not empty, "0" or "false"; a list is false.
+    static bool isTrue(const std::optional<IniText::Value> &stored)
+    {
+        return stored && !stored->isList && QVariant(stored->text).toBool();
+    }
+
+private:
+    void note(const char *key, const QString &what, const QString &text) const
+    {
+        m_invalid
+            << QStringLiteral("%1/%2: %3 %4").arg(m_group, name(key), quotedValue(text), what);
+    }
+
+    const IniText &m_ini;
+    const QString m_group;
+    QStringList &m_invalid;
+};
 
 } // namespace
 
-StoredDisplaySettings readDisplaySettings(QSettings &settings)
+StoredDisplaySettings readDisplaySettings(const QByteArray &content)
 {
+    const IniText ini(content);
     StoredDisplaySettings stored;
     DisplaySettings &v = stored.values;
 
-    settings.beginGroup(name(keys::Displaying));
-    v.Username = boolean(settings, keys::Username);
-    v.IPaddress = boolean(settings, keys::IPaddress);
-    v.Netmask = boolean(settings, keys::Netmask);
-    v.Gateway = boolean(settings, keys::Gateway);
-    v.Hostname = boolean(settings, keys::Hostname);
-    v.Over = boolean(settings, keys::Over);
-    stored.overStoredAsTrueText = text(settings, keys::Over) == name(keys::TrueText);
-    v.OverText = text(settings, keys::OverText);
-    settings.endGroup();
+    const GroupReader displaying(ini, keys::Displaying, stored.invalidValues);
+    v.Username = displaying.boolean(keys::Username);
+    v.IPaddress = displaying.boolean(keys::IPaddress);
+    v.Netmask = displaying.boolean(keys::Netmask);
+    v.Gateway = displaying.boolean(keys::Gateway);
+    v.Hostname = displaying.boolean(keys::Hostname);
+    const std::optional<IniText::Value> over = displaying.value(keys::Over);
+    v.Over = GroupReader::isTrue(over);
+    stored.overStoredAsTrueText = over && !over->isList && over->text == name(keys::TrueText);
+    v.OverText = displaying.text(keys::OverText);
 
-    settings.beginGroup(name(keys::Settings));
-    v.Color = integer(settings, keys::Color, stored.invalidValues);
-    v.FontSize = QString::number(integer(settings, keys::FontSize, stored.invalidValues));
-    v.Logo = boolean(settings, keys::Logo);
-    v.OriginalImage = text(settings, keys::OriginalImage);
-    v.Position = text(settings, keys::Position);
-    settings.endGroup();
-
+    const GroupReader settings(ini, keys::Settings, stored.invalidValues);
+    v.Color = settings.integer(keys::Color);
+    v.FontSize = QString::number(settings.integer(keys::FontSize));
+    v.Logo = settings.boolean(keys::Logo);
+    v.OriginalImage = settings.text(keys::OriginalImage);
+    v.Position = settings.text(keys::Position);
     return stored;
 }
 
@@ -80,26 +112,26 @@ QStringList StoredDisplaySettings::diagnostics(const QString &fileName) const
     return lines;
 }
 
-void writeDisplaySettings(QSettings &settings, const DisplaySettings &v)
+QByteArray withDisplaySettings(const QByteArray &content, const DisplaySettings &v)
 {
-    settings.beginGroup(name(keys::Displaying));
-    settings.setValue(name(keys::Username), v.Username);
-    settings.setValue(name(keys::IPaddress), v.IPaddress);
-    settings.setValue(name(keys::Netmask), v.Netmask);
-    settings.setValue(name(keys::Gateway), v.Gateway);
-    settings.setValue(name(keys::Hostname), v.Hostname);
-    settings.setValue(name(keys::Over), v.Over);
-    settings.setValue(name(keys::OverText), v.OverText);
-    settings.endGroup();
-
-    settings.beginGroup(name(keys::Settings));
-    settings.setValue(name(keys::Color), v.Color);
-    settings.setValue(name(keys::FontSize), v.FontSize);
-    settings.setValue(name(keys::Logo), v.Logo);
-    settings.setValue(name(keys::Position), v.Position);
-    settings.setValue(name(keys::OriginalImage), v.OriginalImage);
-    settings.setValue(name(keys::Image), v.Image);
-    settings.endGroup();
+    const auto flag = [](bool value) { return QString::fromLatin1(value ? "true" : "false"); };
+    const QString displaying = name(keys::Displaying), settings = name(keys::Settings);
+    const QVector<IniText::Entry> entries = {
+        {displaying, name(keys::Username), flag(v.Username)},
+        {displaying, name(keys::IPaddress), flag(v.IPaddress)},
+        {displaying, name(keys::Netmask), flag(v.Netmask)},
+        {displaying, name(keys::Gateway), flag(v.Gateway)},
+        {displaying, name(keys::Hostname), flag(v.Hostname)},
+        {displaying, name(keys::Over), flag(v.Over)},
+        {displaying, name(keys::OverText), v.OverText},
+        {settings, name(keys::Color), QString::number(v.Color)},
+        {settings, name(keys::FontSize), v.FontSize},
+        {settings, name(keys::Logo), flag(v.Logo)},
+        {settings, name(keys::Position), v.Position},
+        {settings, name(keys::OriginalImage), v.OriginalImage},
+        {settings, name(keys::Image), v.Image},
+    };
+    return IniText(content).with(entries);
 }
 
 } // namespace korvel

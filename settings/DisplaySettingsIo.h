@@ -2,9 +2,8 @@
 
 #include "DisplaySettings.h"
 
+#include <QByteArray>
 #include <QStringList>
-
-class QSettings;
 
 namespace korvel {
 
@@ -17,7 +16,9 @@ struct StoredDisplaySettings
     DisplaySettings values;
     // Over once more, as text: true only when it is stored as exactly "true".
     bool overStoredAsTrueText = false;
-    // One description per present Color or FontSize that is no integer of int's range.
+    // One description per value read as absent: a Color or FontSize that is no
+    // integer of int's range, and any value in the settings layer's notation
+    // for objects ("@..."), which is never decoded.
     QStringList invalidValues;
     // Why a file at the path was read as no file; empty when it was read or is absent.
     QString fileProblem;
@@ -26,12 +27,13 @@ struct StoredDisplaySettings
     QStringList diagnostics(const QString &fileName) const;
 };
 
-// Reads both groups through `settings`; leaves the object outside any group.
-StoredDisplaySettings readDisplaySettings(QSettings &settings);
+// Reads both groups from the settings file's content. Only text is read: the
+// content never becomes an object of the settings layer.
+StoredDisplaySettings readDisplaySettings(const QByteArray &content);
 
-// Sets every key of both groups in `settings` (booleans as booleans, Color as
-// an integer, the rest as text). Only the object's memory changes; writing the
-// file is the caller's step.
-void writeDisplaySettings(QSettings &settings, const DisplaySettings &values);
+// `content` with every key of both groups set (booleans as "true" or "false",
+// Color as a decimal integer, the rest as text) and every other line kept as
+// it is, in the settings layer's notation.
+QByteArray withDisplaySettings(const QByteArray &content, const DisplaySettings &values);
 
 } // namespace korvel

@@ -5,51 +5,15 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTextCodec>
 
 #include <cerrno>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvel {
 
 namespace {
-
-// The settings layer reads and writes only files it opens itself. It is given
-// a copy in a private folder of this process, never the shared file.
-class PrivateCopy
-{
-public:
-    explicit PrivateCopy(const QByteArray &content)
-    {
-        if (!m_dir.isValid())
-            return;
-        QFile file(m_dir.filePath(QStringLiteral("settings.ini")));
-        if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
-            file.flush())
-            m_file = file.fileName();
-    }
-    bool isValid() const { return !m_file.isEmpty(); }
-    std::unique_ptr<QSettings> settings() const
-    {
-        auto settings = std::make_unique<QSettings>(m_file, QSettings::IniFormat);
-        settings->setIniCodec(QTextCodec::codecForName("UTF-8"));
-        return settings;
-    }
-    QByteArray content() const
-    {
-        QFile file(m_file);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_file;
-};
 
 QString describe(const FileDescriptor::WholeFile &file)
 {
@@ -83,6 +47,10 @@ SettingsFile::Content SettingsFile::read() const
 {
     FileDescriptor::WholeFile file =
         FileDescriptor::readRegularFile(m_path, MaxSize, FileDescriptor::Links::Refuse);
+    // Another name of the same file may be anywhere on this file system: its
+    // content is not this folder's to read, and a save would copy it here.
+    if (file.problem == FileDescriptor::WholeFile::Problem::None && file.links > 1)
+        return {{}, QStringLiteral("it has %1 hard links").arg(file.links)};
     return {std::move(file.bytes), describe(file)};
 }
 
@@ -94,13 +62,7 @@ StoredDisplaySettings SettingsFile::readDisplaySettings() const
         stored.fileProblem = content.problem;
         return stored;
     }
-    const PrivateCopy copy(content.bytes);
-    if (!copy.isValid()) {
-        stored.fileProblem = QStringLiteral("no private temporary folder to read it in");
-        return stored;
-    }
-    stored = korvel::readDisplaySettings(*copy.settings());
-    return stored;
+    return korvel::readDisplaySettings(content.bytes);
 }
 
 bool SettingsFile::isWritable() const
@@ -109,25 +71,16 @@ bool SettingsFile::isWritable() const
     if (!writableFor(QFile::encodeName(QFileInfo(m_path).absolutePath()), W_OK | X_OK))
         return false;
     struct stat status = {};
-    if (::lstat(native.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+    // What is not read is replaced, not written through.
+    if (::lstat(native.constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_nlink > 1)
         return true;
     return writableFor(native, W_OK);
 }
 
-std::optional<QByteArray> SettingsFile::withValues(const QByteArray &current,
-                                                   const DisplaySettings &values)
+QByteArray SettingsFile::withValues(const QByteArray &current, const DisplaySettings &values)
 {
-    const PrivateCopy copy(current);
-    if (!copy.isValid())
-        return std::nullopt;
-    {
-        const std::unique_ptr<QSettings> settings = copy.settings();
-        writeDisplaySettings(*settings, values);
-        settings->sync();
-        if (settings->status() != QSettings::NoError)
-            return std::nullopt;
-    }
-    return copy.content();
+    return withDisplaySettings(current, values);
 }
 
 int SettingsFile::replace(const QByteArray &content) const

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
 #include <utility>
 
 #include <sys/types.h>
@@ -16,7 +15,8 @@ namespace korvel {
 // a link, a FIFO, a huge or malformed file. It is read without blocking and
 // without following a link, and replaced only by a new file renamed over it,
 // so that no write ever goes through what is at the path and no lock file is
-// needed. Values are encoded by the settings layer's INI rules (UTF-8).
+// needed. Values are in the INI notation of Qt's settings layer (UTF-8), read
+// and written as text only (see IniText).
 class SettingsFile
 {
 public:
@@ -33,7 +33,7 @@ public:
         QString problem;
     };
     // The file's bytes; anything but a regular file of at most MaxSize bytes
-    // reads as no file.
+    // with one name (no other hard link) reads as no file.
     Content read() const;
 
     // Reads the display settings; `fileProblem` and `invalidValues` of the
@@ -41,13 +41,12 @@ public:
     StoredDisplaySettings readDisplaySettings() const;
 
     // Whether the user may replace the file: the folder must let them create
-    // a file, and a regular file at the path must be writable for them.
+    // a file, and a file at the path that read() reads must be writable for them.
     bool isWritable() const;
 
     // The content of `current` with every key of `values` set and every other
-    // key kept; nullopt when the settings layer cannot write it.
-    static std::optional<QByteArray> withValues(const QByteArray &current,
-                                                const DisplaySettings &values);
+    // line kept.
+    static QByteArray withValues(const QByteArray &current, const DisplaySettings &values);
 
     // Replaces the file with `content`, mode 0664; the errno value on failure.
     int replace(const QByteArray &content) const;
