@@ -105,7 +105,10 @@ FormClass::FormClass(QString path, QString baseClass, QByteArray description)
 
 FormClass FormClass::fromFile(const QString &path, const QString &baseClass)
 {
-    const FileDescriptor::WholeFile file = FileDescriptor::readRegularFile(path, MaxSize);
+    // A link is refused like the other files of the folder: the checks below
+    // are about the file that is read, and a link may lead to anything.
+    const FileDescriptor::WholeFile file =
+        FileDescriptor::readRegularFile(path, MaxSize, FileDescriptor::Links::Refuse);
     const auto refuse = [&path](const QString &reason) {
         return StartupError(QStringLiteral("cannot use the form file %1: %2").arg(path, reason));
     };

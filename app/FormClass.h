@@ -17,7 +17,8 @@ public:
     static constexpr qint64 MaxSize = 4 * 1024 * 1024;
 
     // Reads the file and checks that it is a form description whose top-level
-    // widget is of class `baseClass`. The file must be a regular file that
+    // widget is of class `baseClass`. The file must be a regular file (not a
+    // link to one) that
     // belongs to root or to the user running the program and that nobody else
     // may write. Throws StartupError otherwise.
     static FormClass fromFile(const QString &path, const QString &baseClass);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -43,6 +45,9 @@ public:
     QPushButton *pbSave = nullptr;
     QCheckBox *cbAutostart = nullptr;
     QPushButton *pbExit = nullptr;
+
+    // The text that loading the settings file put into lineBrowse.
+    QString storedImage;
 
 private:
     const FormClass &m_form;

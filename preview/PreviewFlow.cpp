@@ -9,6 +9,7 @@
 #include "preview/TemporaryImage.h"
 #include "preview/previewWindow.h"
 #include "settings/FormSettings.h"
+#include "settings/ImageChoice.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -56,9 +57,12 @@ previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const A
         return nullptr;
     }
     const QDesktopWidget *desktop = QApplication::desktop();
-    const PreviewJob job =
-        jobFromSettings(settingsFromForm(ui, context.paths.wallpaper), imagePath,
+    // A path that came from the settings file shows the installed wallpaper (see ImageChoice).
+    const ImageChoice image = chosenImage(ui, context.paths.wallpaper);
+    PreviewJob job =
+        jobFromSettings(settingsFromForm(ui, context.paths.wallpaper), image.path,
                         QSize(desktop->width(), desktop->height()), context.paths.font);
+    job.imageLinks = image.links;
 
     const ComposedPreview composed = composePreviewImage(job);
     if (composed.failure != PreviewFailure::None) {

@@ -48,7 +48,7 @@ DisplaySettings settingsFromForm(const Ui_MainWindow &ui, const QString &wallpap
     return v;
 }
 
-void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui)
+void applyToForm(const StoredDisplaySettings &stored, Ui_MainWindow &ui)
 {
     const DisplaySettings &v = stored.values;
     ui.cbUsername->setChecked(v.Username);
@@ -65,6 +65,7 @@ void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui)
     ui.spinBox->setValue(v.FontSize.toInt());
     ui.cbLogo->setChecked(v.Logo);
     ui.lineBrowse->setText(v.OriginalImage);
+    ui.storedImage = v.OriginalImage;
     if (v.Position == QLatin1String(keys::PositionLeft))
         ui.radioButton->setChecked(true);
     else if (v.Position == QLatin1String(keys::PositionCenter))
@@ -73,7 +74,7 @@ void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui)
         ui.radioButton_3->setChecked(true);
 }
 
-void loadSettingsIntoForm(const SettingsFile &settings, const Ui_MainWindow &ui)
+void loadSettingsIntoForm(const SettingsFile &settings, Ui_MainWindow &ui)
 {
     const StoredDisplaySettings stored = settings.readDisplaySettings();
     for (const QString &line : stored.diagnostics(settings.path()))

@@ -15,12 +15,13 @@ DisplaySettings settingsFromForm(const Ui_MainWindow &ui, const QString &wallpap
 // Puts values read from the settings file into the form. Setting a check box
 // from here runs no handler, so the text field is enabled only by an Over
 // stored as exactly "true", and never disabled; the free text is always set,
-// as plain text, so that it reads back as it was saved.
-void applyToForm(const StoredDisplaySettings &stored, const Ui_MainWindow &ui);
+// as plain text, so that it reads back as it was saved. The image's path is
+// also kept as ui.storedImage (see ImageChoice).
+void applyToForm(const StoredDisplaySettings &stored, Ui_MainWindow &ui);
 
 // Reads the settings file into the form. A file that is not a regular file,
 // and a Color or FontSize that is not an integer, are used as if absent, with
 // a line on the standard error stream.
-void loadSettingsIntoForm(const SettingsFile &settings, const Ui_MainWindow &ui);
+void loadSettingsIntoForm(const SettingsFile &settings, Ui_MainWindow &ui);
 
 } // namespace korvel

@@ -1,6 +1,7 @@
 #include "SaveSettingsFlow.h"
 
 #include "FormSettings.h"
+#include "ImageChoice.h"
 #include "ImageSource.h"
 #include "SettingsFile.h"
 #include "app/Messages.h"
@@ -8,12 +9,11 @@
 #include "app/ReplacementFile.h"
 #include "mainwindow/Ui_MainWindow.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 
 namespace korvel {
@@ -76,13 +76,35 @@ QString writeProblem(int error)
     }
 }
 
-// Whether two paths name the same file, however they are spelt.
-bool sameFile(const QString &a, const QString &b)
+// The checked image to install; nullopt after a warning.
+std::optional<QByteArray> imageToInstall(const ImageChoice &choice, const QString &shown)
 {
-    struct stat first = {}, second = {};
-    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    ImageSource source;
+    if (choice.stored) {
+        FileDescriptor::WholeFile file = FileDescriptor::readRegularFile(
+            choice.path, ImageSource::MaxSize, FileDescriptor::Links::Refuse);
+        using Problem = FileDescriptor::WholeFile::Problem;
+        // Nothing installed: the path in the field is not read instead.
+        if (file.problem == Problem::Missing) {
+            warn(text(msg::ImageUnusable).arg(shown, text(msg::ImageMissing)));
+            return std::nullopt;
+        }
+        // A second name of the wallpaper may be any file of this file system.
+        if (file.problem == Problem::None && file.links > 1) {
+            warn(text(msg::ImageUnusable).arg(choice.path, text(msg::ImageNotRegularFile)));
+            return std::nullopt;
+        }
+        source = file.problem == Problem::None
+                     ? ImageSource::fromContent(choice.path, std::move(file.bytes))
+                     : ImageSource::read(choice.path, FileDescriptor::Links::Refuse);
+    } else {
+        source = ImageSource::read(choice.path, choice.links);
+    }
+    if (!source.isValid()) {
+        warn(text(msg::ImageUnusable).arg(source.path(), imageProblem(source.problem())));
+        return std::nullopt;
+    }
+    return source.content();
 }
 
 } // namespace
@@ -104,28 +126,22 @@ void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, const Settin
         warn(text(msg::SettingsNotWritable));
         return;
     }
-    // In the shared folder a link may have been planted by someone else: an
-    // image there is taken only as the regular file it is.
-    const bool sharedFolder =
-        sameFile(QFileInfo(chosen).absolutePath(), QFileInfo(paths.wallpaper).absolutePath());
-    const ImageSource source = ImageSource::read(
-        chosen, sharedFolder ? FileDescriptor::Links::Refuse : FileDescriptor::Links::Follow);
-    if (!source.isValid()) {
-        warn(text(msg::ImageUnusable).arg(source.path(), imageProblem(source.problem())));
+    const std::optional<QByteArray> image =
+        imageToInstall(chosenImage(ui, paths.wallpaper), chosen);
+    if (!image)
         return;
-    }
 
     // Both new files are complete beside the old ones before either changes;
     // the wallpaper replaces the old one only once the settings are in place.
     ReplacementFile wallpaper(paths.wallpaper, WallpaperMode);
-    if (!wallpaper.prepare(source.content())) {
+    if (!wallpaper.prepare(*image)) {
         warn(text(msg::WallpaperFailed).arg(paths.wallpaper, writeProblem(wallpaper.error())));
         return;
     }
     const QByteArray before = settings.read().bytes;
-    const std::optional<QByteArray> after =
+    const QByteArray after =
         SettingsFile::withValues(before, settingsFromForm(ui, paths.wallpaper));
-    if (!after || settings.replace(*after) != 0) {
+    if (settings.replace(after) != 0) {
         warn(text(msg::SettingsWriteFailed).arg(settings.path()));
         return;
     }
