@@ -6,6 +6,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,11 +27,15 @@ QString makeImage(const TestEnvironment &env, const QString &relative)
     return env.writeFile(relative, TestEnvironment::readFile(KORVEL_TEST_DATA "/images/white.png"));
 }
 
-// In a table's row: "@data/" stands for tests/data/, any other "@" for the test folder.
+// In a table's row: "@data/" stands for tests/data/, "@@" for "@", any other "@" for the test
+// folder.
 void resolve(QStringList &row, const TestEnvironment &env)
 {
     for (QString &field : row)
-        field.replace("@data/", KORVEL_TEST_DATA "/").replace('@', env.dir() + '/');
+        field.replace("@@", "\1")
+            .replace("@data/", KORVEL_TEST_DATA "/")
+            .replace('@', env.dir() + '/')
+            .replace('\1', '@');
 }
 
 // Everything the form shows, in one line: checked boxes, text, colour, size, position, image.
@@ -95,12 +102,49 @@ QByteArray state(const QString &folder)
         const QString path = folder + '/' + name;
         const QString owner = QString::number(QFileInfo(path).ownerId());
         state += QStringLiteral("%1 %2 %3\n").arg(path, owner).arg(mode(path)).toUtf8();
-        state += TestEnvironment::readFile(path);
+        if (S_ISREG(mode(path)))
+            state += TestEnvironment::readFile(path);
     }
     return state;
 }
 
 const QString Example = QStringLiteral(KORVEL_TEST_DATA "/settings/saved-example.ini");
+
+// "{TEXT*N}" in a planted text stands for TEXT N times.
+QByteArray expanded(QString text)
+{
+    const QRegularExpressionMatch m = QRegularExpression("\\{(.*)\\*(\\d+)\\}").match(text);
+    if (m.hasMatch())
+        text.replace(m.capturedStart(), m.capturedLength(),
+                     m.captured(1).repeated(m.captured(2).toInt()));
+    return text.toUtf8();
+}
+
+// A small file system over share/, seen by this thread only, holding what share/ held, an
+// installed wallpaper and settings, and a filler that leaves `free` bytes.
+bool fillShare(const TestEnvironment &env, int free)
+{
+    env.writeFile("share/settings.ini", TestEnvironment::readFile(Example));
+    makeImage(env, "share/wallpaper.png");
+    const QByteArray share = QFile::encodeName(env.path("share"));
+    QMap<QString, std::pair<QByteArray, QFile::Permissions>> files;
+    for (const QString &name : entries(share))
+        files[name] = {TestEnvironment::readFile(env.path("share/" + name)),
+                       QFile::permissions(env.path("share/" + name))};
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        ::mount("korvel-full", share.constData(), "tmpfs", 0, "size=1m,mode=0755") != 0)
+        return false;
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        QFile::setPermissions(env.writeFile("share/" + file.key(), file.value().first),
+                              file.value().second);
+    const int fd = ::open((share + "/.filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const QByteArray page(4096, 'x');
+    off_t size = 0;
+    while (::write(fd, page.constData(), page.size()) == page.size())
+        size += page.size();
+    return ::ftruncate(fd, size - free) == 0 && ::close(fd) == 0;
+}
 
 } // namespace
 
@@ -144,6 +188,14 @@ private slots:
         TestEnvironment other; // reads the file afresh
         other.paths().settingsFile = env.paths().settingsFile;
         QCOMPARE(formState(other.makeWindow().get()), formState(window.get()));
+        // Reopened, the image's path from the file is not read: the installed copy is used again.
+        other.paths().wallpaper = wallpaper;
+        const QByteArray chosen = TestEnvironment::readFile(image);
+        env.writeFile("pictures/sea.png",
+                      TestEnvironment::readFile(KORVEL_TEST_DATA "/images/cut.png"));
+        QCOMPARE(save(other.makeWindow().get()), (QStringList{Question, Saved}));
+        QCOMPARE(TestEnvironment::readFile(wallpaper), chosen);
+        env.writeFile("pictures/sea.png", chosen);
 
         // The installed wallpaper as its own source, spelt differently: kept, with mode 0664.
         ::chmod(QFile::encodeName(wallpaper).constData(), 0600);
@@ -201,7 +253,8 @@ private slots:
             env.writeFile("share/settings.ini", row[0].toUtf8() + '\n');
         std::unique_ptr<Window> window;
         const QString printed = TestEnvironment::stderrOf([&] { window = env.makeWindow(); });
-        QCOMPARE(formState(window.get()), row[1].replace("@", "color:0 size:8 image:"));
+        QCOMPARE(formState(window.get()),
+                 row[1].replace(QRegularExpression("@$"), "color:0 size:8 image:"));
         const QStringList keys = row[2].split('\n', Qt::SkipEmptyParts);
         QCOMPARE(printed.count('\n'), keys.size());
         for (const QString &key : keys)
@@ -225,13 +278,24 @@ private slots:
         QFile::setPermissions(env.path("outside/secret.png"), QFile::ReadOwner);
         const QByteArray before = state(env.path("outside"));
 
-        const QString name = plant.section(QRegularExpression("->|=| "), 0, 0);
+        const QString name = plant.section(QRegularExpression("->|=>|=| "), 0, 0);
+        const auto unmount =
+            qScopeGuard([&] { ::umount2(qPrintable(env.path("share")), MNT_DETACH); });
         if (plant.contains("->"))
             QVERIFY(QFile::link(plant.section("->", 1), env.path("share/" + name)));
+        else if (plant.contains("=>"))
+            QCOMPARE(
+                ::link(qPrintable(plant.section("=>", 1)), qPrintable(env.path("share/" + name))),
+                0);
         else if (plant.startsWith("fifo "))
             QCOMPARE(::mkfifo(qPrintable(env.path("share/" + plant.mid(5))), 0666), 0);
+        else if (plant.startsWith("full ") && !Unprivileged::isRoot())
+            QSKIP("a file system of its own needs root");
+        else if (plant.startsWith("full "))
+            QVERIFY(fillShare(env, plant.mid(5).toInt()));
         else if (plant.contains('='))
-            env.writeFile("share/" + name, plant.section('=', 1).toUtf8());
+            env.writeFile("share/" + name, expanded(plant.section('=', 1)));
+        const QByteArray shareBefore = state(env.path("share"));
 
         QElapsedTimer clock;
         clock.start();
@@ -240,7 +304,8 @@ private slots:
         answerer.answerBox(QMessageBox::Ok);
         std::unique_ptr<Window> window;
         const QString printed = TestEnvironment::stderrOf([&] { window = env.makeWindow(); });
-        child<QLineEdit>(window.get(), "lineBrowse")->setText(action.section(' ', 1));
+        if (action.contains(' ')) // else the path that the settings file gave
+            child<QLineEdit>(window.get(), "lineBrowse")->setText(action.section(' ', 1));
         if (action.startsWith("save"))
             window->saveSettings();
         else if (action.startsWith("preview"))
@@ -252,10 +317,16 @@ private slots:
         QVERIFY(action == "load" || last.startsWith(shown));
         QCOMPARE(state(env.path("outside")), before);
         QCOMPARE(entries(env.paths().tempDir), QStringList());
-        if (shown != "Параметры сохранены!")
+        if (shown != "Параметры сохранены!") {
+            QCOMPARE(state(env.path("share")), shareBefore);
             return;
-        // A save replaces whatever was planted with a regular file that the group may write.
+        }
+        // A save replaces whatever was planted with a regular file that the group may write,
+        // and keeps the lines of other programs, but nothing from a file elsewhere.
         QCOMPARE(mode(env.paths().settingsFile), S_IFREG | 0664);
+        const QByteArray saved = TestEnvironment::readFile(env.paths().settingsFile);
+        QVERIFY(!saved.contains("PATH"));
+        QVERIFY(!plant.contains("[Other]") || saved.contains(expanded(plant.section('=', 1))));
         // Markup is kept as the text it is, through loading and saving.
         const QString overText = plant.section("OverText=", 1);
         QCOMPARE(child<QTextEdit>(window.get(), "textEdit")->toPlainText(), overText);

@@ -147,7 +147,7 @@ private slots:
     }
 
     // Rows of tests/data/forms/broken.txt: what is replaced in the installed
-    // form (or the whole file, or "@mode", "@owner"), and what the error names.
+    // form (or the whole file, or "@mode", "@owner", "@link"), and what the error names.
     void rejectsABrokenForm_data() { TestEnvironment::addRows("forms/broken.txt", 3); }
     void rejectsABrokenForm()
     {
@@ -168,6 +168,8 @@ private slots:
             QCOMPARE(::chown(path.constData(), Unprivileged::Uid, Unprivileged::Gid), 0);
         if (to.startsWith("@0"))
             QCOMPARE(::chmod(path.constData(), mode_t(to.mid(1).toInt(nullptr, 8))), 0);
+        if (to == "@link") // the form renamed away, a link to it in its place
+            QVERIFY(QFile::rename(path, path + ".moved") && QFile::link(path + ".moved", path));
         try {
             env.makeWindow();
             QFAIL("the window was built");
