@@ -8,12 +8,18 @@
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <sys/stat.h>
 
 namespace korvel {
 
 namespace {
+
+// A desktop that could not take the picture as it started (still loading) is
+// asked again this often, at most this many times in all.
+constexpr int RetryMilliseconds = 2000;
+constexpr int StartAttempts = 5;
 
 // The session bus's address; empty when there is none. An address that
 // would start a bus is refused, as is none at all (D-Bus would start one).
@@ -105,7 +111,7 @@ void DesktopSetters::watch()
                           QDBusServiceWatcher::WatchForUnregistration);
     watcher->setWatchedServices(names);
     connect(watcher, &QDBusServiceWatcher::serviceRegistered, this,
-            &DesktopSetters::serviceStarted);
+            [this](const QString &name) { serviceStarted(name, 1); });
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this](const QString &name) {
         for (const auto &setter : m_setters) {
             if (setter->serviceName() == name)
@@ -114,15 +120,22 @@ void DesktopSetters::watch()
     });
 }
 
-void DesktopSetters::serviceStarted(const QString &name)
+void DesktopSetters::serviceStarted(const QString &name, int attempt)
 {
     if (m_file.isEmpty() || !QFileInfo::exists(m_file)) {
         emit fileNeeded();
         return;
     }
     for (const auto &setter : m_setters) {
-        if (setter->serviceName() == name)
-            emit applied(setter->apply(m_file));
+        if (setter->serviceName() != name)
+            continue;
+        const QStringList problems = setter->apply(m_file);
+        // A desktop that has just started may still be too busy to answer.
+        if (!problems.isEmpty() && attempt < StartAttempts && present(*setter))
+            QTimer::singleShot(RetryMilliseconds, this,
+                               [this, name, attempt] { serviceStarted(name, attempt + 1); });
+        else
+            emit applied(problems);
     }
 }
 

@@ -43,7 +43,7 @@ signals:
 
 private:
     bool present(const DesktopSetter &setter);
-    void serviceStarted(const QString &name);
+    void serviceStarted(const QString &name, int attempt);
 
     QDBusConnection m_bus;
     std::vector<std::unique_ptr<DesktopSetter>> m_setters;

@@ -30,12 +30,13 @@ QString PlasmaDesktop::serviceName() const
 
 QString PlasmaDesktop::script(const QString &file)
 {
-    // FillMode 0 stretches the picture over the whole screen.
-    return QStringLiteral("desktops().forEach(function (d) {"
+    // FillMode 0 stretches the picture over the whole screen. It prints how
+    // many desktops it set: none while plasmashell is still loading.
+    return QStringLiteral("var n = 0; desktops().forEach(function (d) {"
                           " d.wallpaperPlugin = 'org.kde.image';"
                           " d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];"
                           " d.writeConfig('Image', %1);"
-                          " d.writeConfig('FillMode', 0); })")
+                          " d.writeConfig('FillMode', 0); ++n; }); print(n);")
         .arg(literal(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)));
 }
 
@@ -46,10 +47,12 @@ QStringList PlasmaDesktop::apply(const QString &file)
         QStringLiteral("evaluateScript"));
     call << script(file);
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, CallMilliseconds);
-    if (reply.type() != QDBusMessage::ErrorMessage)
-        return {};
-    return {QStringLiteral("cannot set KDE Plasma's wallpaper: %1")
-                .arg(reply.errorMessage().left(300))};
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        return {QStringLiteral("cannot set KDE Plasma's wallpaper: %1")
+                    .arg(reply.errorMessage().left(300))};
+    if (reply.arguments().value(0).toString().trimmed().toInt() < 1)
+        return {QStringLiteral("cannot set KDE Plasma's wallpaper: it has no desktop yet")};
+    return {};
 }
 
 } // namespace korvel
