@@ -46,11 +46,6 @@ QDBusConnection connectSessionBus()
 
 } // namespace
 
-bool DesktopSetters::hasSessionBus()
-{
-    return !sessionBusAddress().isEmpty();
-}
-
 DesktopSetters::DesktopSetters(QObject *parent) : QObject(parent), m_bus(connectSessionBus())
 {
     if (!m_bus.isConnected())

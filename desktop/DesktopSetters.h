@@ -23,9 +23,6 @@ public:
     explicit DesktopSetters(QObject *parent = nullptr);
     ~DesktopSetters() override;
 
-    // Whether a session bus was found; without one no desktop needs a file.
-    static bool hasSessionBus();
-
     // Whether some desktop of the session needs the picture as a file.
     bool needFile();
     // Points every desktop present at `file`; one line per failure.
