@@ -10,6 +10,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -120,30 +121,23 @@ QByteArray expanded(QString text)
     return text.toUtf8();
 }
 
-// A small file system over share/, seen by this thread only, holding what share/ held, an
-// installed wallpaper and settings, and a filler that leaves `free` bytes.
-bool fillShare(const TestEnvironment &env, int free)
+// A small file system over share/, seen by this thread only (the forms are read before), with
+// installed settings and wallpaper and a filler that leaves `free` bytes.
+bool fillShare(TestEnvironment &env, int free)
 {
-    env.writeFile("share/settings.ini", TestEnvironment::readFile(Example));
-    makeImage(env, "share/wallpaper.png");
+    env.context();
     const QByteArray share = QFile::encodeName(env.path("share"));
-    QMap<QString, std::pair<QByteArray, QFile::Permissions>> files;
-    for (const QString &name : entries(share))
-        files[name] = {TestEnvironment::readFile(env.path("share/" + name)),
-                       QFile::permissions(env.path("share/" + name))};
     if (::unshare(CLONE_NEWNS) != 0 ||
         ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
-        ::mount("korvel-full", share.constData(), "tmpfs", 0, "size=1m,mode=0755") != 0)
+        ::mount("korvel-full", share.constData(), "tmpfs", 0, "size=1m") != 0)
         return false;
-    for (auto file = files.cbegin(); file != files.cend(); ++file)
-        QFile::setPermissions(env.writeFile("share/" + file.key(), file.value().first),
-                              file.value().second);
+    env.writeFile("share/settings.ini", TestEnvironment::readFile(Example));
+    makeImage(env, "share/wallpaper.png");
+    struct statvfs fs = {};
     const int fd = ::open((share + "/.filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    const QByteArray page(4096, 'x');
-    off_t size = 0;
-    while (::write(fd, page.constData(), page.size()) == page.size())
-        size += page.size();
-    return ::ftruncate(fd, size - free) == 0 && ::close(fd) == 0;
+    return ::statvfs(share.constData(), &fs) == 0 &&
+           ::posix_fallocate(fd, 0, off_t(fs.f_bavail * fs.f_frsize) - free) == 0 &&
+           ::close(fd) == 0;
 }
 
 } // namespace
