@@ -1,7 +1,5 @@
 #include "IniText.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -91,6 +89,9 @@ bool nextLine(const QByteArray &d, int &pos, int &start, int &end, int &equals)
 // A section or key name: a backslash stands for a slash, %XX and %UXXXX for a character.
 QString unescapedName(const QByteArray &d, int from, int to)
 {
+    const char *begin = d.constData() + from, *end = d.constData() + to;
+    if (std::find_if(begin, end, [](char c) { return c == '\\' || c == '%'; }) == end)
+        return QString::fromLatin1(begin, to - from);
     QString name;
     int i = from;
     while (i < to) {
@@ -327,34 +328,37 @@ QByteArray IniText::escaped(const QString &text)
 
 QByteArray IniText::with(const QVector<Entry> &entries) const
 {
+    const auto entryOf = [&entries](const Line &line) {
+        for (int n = 0; n < entries.size(); ++n)
+            if (!line.header && entries[n].key == line.key && entries[n].section == line.section)
+                return n;
+        return -1;
+    };
     // Text values: one that starts with "@" is escaped as "@@" so that it stays text.
-    QHash<QString, QByteArray> values;
+    QVector<QByteArray> values;
+    for (const Entry &entry : entries)
+        values << escaped(entry.text.startsWith(QLatin1Char('@')) ? QLatin1Char('@') + entry.text
+                                                                  : entry.text);
+    QVector<bool> present(entries.size());
+    for (const Line &line : m_lines)
+        if (const int n = entryOf(line); n >= 0)
+            present[n] = true;
     QVector<std::pair<QString, QVector<int>>> missing; // per section, the entries not in the file
     for (int n = 0; n < entries.size(); ++n) {
-        const Entry &entry = entries[n];
-        const QString text =
-            entry.text.startsWith(QLatin1Char('@')) ? QLatin1Char('@') + entry.text : entry.text;
-        const QString name = entry.section + QLatin1Char('/') + entry.key;
-        values.insert(name, escaped(text));
-        const bool present = std::any_of(m_lines.cbegin(), m_lines.cend(), [&](const Line &l) {
-            return !l.header && l.section == entry.section && l.key == entry.key;
-        });
-        if (present)
+        if (present[n])
             continue;
         auto section = std::find_if(missing.begin(), missing.end(),
-                                    [&](const auto &s) { return s.first == entry.section; });
+                                    [&](const auto &s) { return s.first == entries[n].section; });
         if (section == missing.end())
-            section = missing.insert(missing.end(), {entry.section, {}});
+            section = missing.insert(missing.end(), {entries[n].section, {}});
         section->second << n;
     }
-    const auto keyLines = [&](const QVector<int> &indexes) {
-        QVector<int> sorted = indexes;
+    const auto keyLines = [&](QVector<int> sorted) {
         std::sort(sorted.begin(), sorted.end(),
                   [&](int a, int b) { return entries[a].key < entries[b].key; });
         QByteArray lines;
         for (int n : sorted)
-            lines += escapedName(entries[n].key) + '=' +
-                     values.value(entries[n].section + QLatin1Char('/') + entries[n].key) + '\n';
+            lines += escapedName(entries[n].key) + '=' + values[n] + '\n';
         return lines;
     };
 
@@ -375,9 +379,8 @@ QByteArray IniText::with(const QVector<Entry> &entries) const
             out += added;
             copied = at;
             missing.erase(section);
-        } else if (values.contains(line.section + QLatin1Char('/') + line.key)) {
-            out += m_bytes.mid(copied, line.equals + 1 - copied) +
-                   values.value(line.section + QLatin1Char('/') + line.key);
+        } else if (const int n = entryOf(line); n >= 0) {
+            out += m_bytes.mid(copied, line.equals + 1 - copied) + values[n];
             copied = line.end;
         }
     }
