@@ -40,12 +40,17 @@ public:
         QString key;
         QString text;
     };
-    // The text with every entry set: each line of an entry's key gets the new
-    // value in place, a missing key is added at the top of its section and a
-    // missing section at the end. Every other byte stays as it was.
+    // The text with every entry set, as text ("@" at its start written "@@"):
+    // each line of an entry's key gets the new value in place, a missing key is
+    // added at the top of its section and a missing section at the end. Every
+    // other byte stays as it was, unless the text would hide what was written
+    // (an open quote to its end): then it holds the entries alone.
     QByteArray with(const QVector<Entry> &entries) const;
 
-    // `text` as the settings layer writes a text value.
+    // `text` as the settings layer writes a text value (UTF-8), except that a
+    // NUL is written as its escape, not in the notation for objects, and a
+    // character beyond 16 bits as its UTF-8 bytes, which the settings layer
+    // drops.
     static QByteArray escaped(const QString &text);
 
 private:
