@@ -29,7 +29,8 @@ void ignore(j_common_ptr, int) {}
 // scans than any real one is given up before the extra passes add up.
 void watchScans(j_common_ptr info)
 {
-    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > ImageHeader::MaxJpegScans)
+    const auto *d = reinterpret_cast<j_decompress_ptr>(info);
+    if (d->input_scan_number > ImageHeader::maxJpegScans(d->image_width, d->image_height))
         fail(info);
 }
 
@@ -44,6 +45,10 @@ ImageDecoding::Outcome decode(jpeg_decompress_struct &info, const QByteArray &by
         return ImageDecoding::Outcome::Corrupt;
     if (qint64(info.image_width) * info.image_height > ImageSource::MaxPixels)
         return ImageDecoding::Outcome::TooLarge;
+    // Counted first, at no cost; libjpeg's own count stops whatever this walk missed.
+    if (ImageHeader::jpegScans(bytes) >
+        ImageHeader::maxJpegScans(info.image_width, info.image_height))
+        return ImageDecoding::Outcome::Corrupt;
     // CMYK (and YCCK, which libjpeg turns into CMYK) as Adobe writes it, inverted.
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     if (info.jpeg_color_space != JCS_GRAYSCALE && info.jpeg_color_space != JCS_YCbCr &&
@@ -89,12 +94,6 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast)
     ImageDecoding result;
     if (bytes.size() < 3 || !bytes.startsWith("\xff\xd8\xff"))
         return result;
-    // Counted first, at no cost; libjpeg's own count below stops whatever
-    // this walk missed.
-    if (ImageHeader::jpegScans(bytes) > ImageHeader::MaxJpegScans) {
-        result.outcome = ImageDecoding::Outcome::Corrupt;
-        return result;
-    }
     jpeg_decompress_struct info;
     ErrorManager errors;
     info.err = jpeg_std_error(&errors.manager);

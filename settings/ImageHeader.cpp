@@ -88,7 +88,7 @@ ImageHeader ImageHeader::read(const QByteArray &bytes)
     } else if (bytes.startsWith("\xff\xd8\xff")) {
         if (readJpeg(bytes, header))
             format = Format::Jpeg;
-        if (jpegScans(bytes) > MaxJpegScans)
+        if (jpegScans(bytes) > maxJpegScans(header.width, header.height))
             header.beyondLimits = true;
     }
     if (header.width > 0 && header.height > 0)

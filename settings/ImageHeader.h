@@ -14,8 +14,16 @@ struct ImageHeader
     enum class Format { Unknown, Png, Jpeg };
 
     // More scans than this make a JPEG refused: real files have a dozen at
-    // most, and each scan costs a pass over the whole picture.
+    // most, and each scan costs a pass over the whole picture. Pictures over
+    // 4096 x 4096 may have fewer, down to 25 at the largest size, so that the
+    // passes never add up to more than 100 over 4096 x 4096.
     static constexpr int MaxJpegScans = 100;
+    static int maxJpegScans(quint32 width, quint32 height)
+    {
+        const quint64 pixels = quint64(width) * height;
+        return pixels <= 4096 * 4096 ? MaxJpegScans
+                                     : int(quint64(MaxJpegScans) * 4096 * 4096 / pixels);
+    }
     // The most memory libjpeg may take for the coefficients of a JPEG that
     // is not decoded in one pass (progressive, or one scan per component):
     // that of an 8192 x 8192 photo with the usual halved colour resolution.

@@ -40,12 +40,12 @@ ImageSource ImageSource::fromContent(const QString &path, QByteArray content)
     ImageSource source;
     source.m_path = path;
     const ImageHeader header = ImageHeader::read(content);
-    if (header.format == ImageHeader::Format::Unknown || header.beyondLimits) {
-        source.m_problem = Problem::NotAnImage;
+    if (header.format != ImageHeader::Format::Unknown && header.exceeds(MaxPixels)) {
+        source.m_problem = Problem::TooManyPixels;
         return source;
     }
-    if (header.exceeds(MaxPixels)) {
-        source.m_problem = Problem::TooManyPixels;
+    if (header.format == ImageHeader::Format::Unknown || header.beyondLimits) {
+        source.m_problem = Problem::NotAnImage;
         return source;
     }
     source.m_problem = Problem::None;
