@@ -6,6 +6,7 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,9 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace korvel {
 
@@ -163,7 +167,11 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
     }
 
     // Gather the image data, checking the chunks as Qt's reader does.
+    // The image data of several chunks is copied together; that of one is used where it is.
     std::vector<unsigned char> compressed;
+    const unsigned char *single = nullptr;
+    size_t singleSize = 0;
+    int chunks = 0;
     bool ended = false;
     for (size_t at = 8; at + 12 <= size && !ended;) {
         const quint32 length = bigEndian(data + at);
@@ -181,13 +189,19 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
         }
         if (std::memcmp(type, "tRNS", 4) == 0 || std::memcmp(type, "PLTE", 4) == 0)
             return result; // a colour key or a palette: left to Qt's reader
-        if (std::memcmp(type, "IDAT", 4) == 0)
+        if (std::memcmp(type, "IDAT", 4) == 0 && ++chunks == 1) {
+            single = type + 4;
+            singleSize = length;
+        } else if (std::memcmp(type, "IDAT", 4) == 0) {
+            if (chunks == 2)
+                compressed.assign(single, single + singleSize);
             compressed.insert(compressed.end(), type + 4, type + 4 + length);
+        }
         ended = std::memcmp(type, "IEND", 4) == 0;
         at += 12 + length;
     }
     result.outcome = Outcome::Corrupt;
-    if (!ended || compressed.empty())
+    if (!ended || chunks == 0)
         return result;
 
     const int rowSize = int(width) * channels;
@@ -197,25 +211,39 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
         libdeflate_alloc_decompressor());
     size_t got = 0;
     if (!raw || !inflater ||
-        libdeflate_zlib_decompress(inflater.get(), compressed.data(), compressed.size(), raw.get(),
-                                   rawSize, &got) != LIBDEFLATE_SUCCESS ||
+        libdeflate_zlib_decompress(inflater.get(), chunks == 1 ? single : compressed.data(),
+                                   chunks == 1 ? singleSize : compressed.size(), raw.get(), rawSize,
+                                   &got) != LIBDEFLATE_SUCCESS ||
         got != rawSize)
         return result;
     compressed = {};
 
     const bool alpha = channels == 2 || channels == 4;
-    const int halve = !alpha && atLeast.isValid() && int(width / 2) >= atLeast.width() &&
+    const int halve = atLeast.isValid() && int(width / 2) >= atLeast.width() &&
                               int(height / 2) >= atLeast.height()
                           ? 2
                           : 1;
+    // A halved image with alpha is the mean of premultiplied pixels.
     QImage image(int(width) / halve, int(height) / halve,
-                 alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+                 !alpha       ? QImage::Format_RGB32
+                 : halve == 2 ? QImage::Format_ARGB32_Premultiplied
+                              : QImage::Format_ARGB32);
     if (image.isNull())
         return result;
     const auto rawRow = [&](int y) { return raw.get() + size_t(y) * size_t(rowSize + 1) + 1; };
     // Rows are unfiltered in order here, and turned into pixels on a second
     // thread as soon as a batch of them is ready.
     RowHandOver handOver;
+    // The raw rows the converter is done with go back to the system as it
+    // goes, so that the raw image and the picture are never both whole in memory.
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    size_t released = (size_t(raw.get()) + page - 1) / page * page;
+    const auto release = [&](int rows) {
+        const size_t end = (size_t(raw.get()) + size_t(rows) * size_t(rowSize + 1)) / page * page;
+        if (end > released)
+            ::madvise(reinterpret_cast<void *>(released), end - released, MADV_DONTNEED);
+        released = std::max(released, end);
+    };
     std::thread converter([&] {
         QVector<QRgb> first(halve == 2 ? int(width) : 0), second(first.size());
         for (int y = 0, ready; (ready = handOver.waitBeyond(y)) > y;) {
@@ -227,14 +255,21 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
                 }
                 convertRow(rawRow(y), first.data(), int(width), channels);
                 convertRow(rawRow(y + 1), second.data(), int(width), channels);
+                for (int x = 0; alpha && x < int(width); ++x) {
+                    first[x] = qPremultiply(first[x]);
+                    second[x] = qPremultiply(second[x]);
+                }
                 for (int x = 0; x < image.width(); ++x) {
                     const QRgb a = first[2 * x], b = first[2 * x + 1];
                     const QRgb c = second[2 * x], d = second[2 * x + 1];
-                    out[x] = qRgb((qRed(a) + qRed(b) + qRed(c) + qRed(d) + 2) >> 2,
-                                  (qGreen(a) + qGreen(b) + qGreen(c) + qGreen(d) + 2) >> 2,
-                                  (qBlue(a) + qBlue(b) + qBlue(c) + qBlue(d) + 2) >> 2);
+                    out[x] = qRgba((qRed(a) + qRed(b) + qRed(c) + qRed(d) + 2) >> 2,
+                                   (qGreen(a) + qGreen(b) + qGreen(c) + qGreen(d) + 2) >> 2,
+                                   (qBlue(a) + qBlue(b) + qBlue(c) + qBlue(d) + 2) >> 2,
+                                   (qAlpha(a) + qAlpha(b) + qAlpha(c) + qAlpha(d) + 2) >> 2);
                 }
             }
+            // The row above the last converted one may still be read by the unfiltering.
+            release(y - 1);
             // An odd last row of a halved image has no partner and is left out.
             if (y + halve > int(height) || y / halve >= image.height())
                 break;

@@ -72,6 +72,25 @@ bool readJpeg(const QByteArray &bytes, ImageHeader &header)
     return read;
 }
 
+// Whether the quick PNG decoder takes the file: 8 bits a channel, grey or
+// RGB with or without alpha, not interlaced, no palette or colour key (in
+// any chunk, as that decoder looks at all of them).
+bool quickPng(const QByteArray &bytes)
+{
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const int colorType = data[25];
+    if (data[24] != 8 || (colorType != 0 && colorType != 2 && colorType != 4 && colorType != 6) ||
+        data[28] != 0)
+        return false;
+    for (size_t at = 8, size = size_t(bytes.size()); at + 8 <= size;) {
+        const char *type = bytes.constData() + at + 4;
+        if (std::memcmp(type, "tRNS", 4) == 0 || std::memcmp(type, "PLTE", 4) == 0)
+            return false;
+        at += 12 + size_t(bigEndian(data + at));
+    }
+    return true;
+}
+
 } // namespace
 
 ImageHeader ImageHeader::read(const QByteArray &bytes)
@@ -85,6 +104,7 @@ ImageHeader ImageHeader::read(const QByteArray &bytes)
         header.width = bigEndian(data + 16);
         header.height = bigEndian(data + 20);
         format = Format::Png;
+        header.beyondLimits = header.exceeds(MaxToolkitPngPixels) && !quickPng(bytes);
     } else if (bytes.startsWith("\xff\xd8\xff")) {
         if (readJpeg(bytes, header))
             format = Format::Jpeg;

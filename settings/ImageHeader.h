@@ -29,10 +29,16 @@ struct ImageHeader
     // that of an 8192 x 8192 photo with the usual halved colour resolution.
     static constexpr qint64 MaxJpegCoefficientBytes = qint64(192) * 1024 * 1024;
 
+    // The most pixels of a PNG left to Qt's reader (16 bits a channel, a
+    // palette or colour key, interlaced, fewer than 8 bits a pixel), which
+    // decodes the whole picture, at up to 8 bytes a pixel, before it is scaled.
+    static constexpr qint64 MaxToolkitPngPixels = qint64(4096) * 4096;
+
     Format format = Format::Unknown;
     quint32 width = 0;
     quint32 height = 0;
-    // A JPEG that decoding would refuse: too many scans or coefficients.
+    // A picture that decoding would refuse: a JPEG with too many scans or
+    // coefficients, a PNG for Qt's reader with too many pixels.
     bool beyondLimits = false;
 
     // The header of `bytes`; format stays Unknown for anything that is not a
