@@ -238,6 +238,24 @@ private slots:
         QCOMPARE(entries(share), shareBefore);
     }
 
+    void writesTextsAsTheSettingsLayer_data() { TestEnvironment::addRows("settings/texts.txt", 1); }
+    void writesTextsAsTheSettingsLayer()
+    {
+        QFETCH(QStringList, row);
+        TestEnvironment env;
+        {
+            QSettings layer(env.path("layer.ini"), QSettings::IniFormat);
+            layer.setIniCodec("UTF-8");
+            layer.setValue("Displaying/OverText", row[0]);
+        }
+        const QByteArray line = TestEnvironment::readFile(env.path("layer.ini")).split('\n')[1];
+        korvel::DisplaySettings values;
+        values.OverText = row[0];
+        const QByteArray ours = korvel::SettingsFile::withValues({}, values);
+        QVERIFY2(ours.contains('\n' + line + '\n'), ours.constData());
+        QCOMPARE(korvel::readDisplaySettings(ours).values.OverText, row[0]);
+    }
+
     void loadsTheForm_data() { TestEnvironment::addRows("settings/loads.txt", 3); }
     void loadsTheForm()
     {
