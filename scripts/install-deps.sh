@@ -9,7 +9,7 @@ packages=(
   fonts-noto-core sed bash
   xvfb xauth x11-utils x11-apps x11-xkb-utils xdotool imagemagick
   # the real desktops of tests/binary/desktops.sh (about 300 MB to download, 930 MB installed, most for Plasma)
-  openbox picom xfdesktop4 xfconf pcmanfm-qt caja dconf-cli plasma-desktop kactivitymanagerd
+  openbox picom xfdesktop4 xfconf pcmanfm-qt caja dconf-cli plasma-desktop kactivitymanagerd x11-xserver-utils
   dbus dconf-service dconf-gsettings-backend libglib2.0-bin
   gsettings-desktop-schemas mate-desktop-common cinnamon-desktop-data
   desktop-file-utils util-linux iproute2 procps

@@ -35,11 +35,11 @@ shows() {
     import -window root /tmp/screen.png && masked /tmp/screen.png &&
         [ "$(compare -metric AE -fuzz 2% /tmp/screen.png "/tmp/picture-$1.png" null: 2>&1)" = 0 ]
 }
-# expect VARIANT SECONDS WHAT: within that time, and still a second later, the
-# screen shows that picture, and the desktop and the tool run.
+# expect VARIANT SECONDS WHAT: within that time, and still 3 s later, the screen
+# shows that picture, and the desktop and the tool run.
 expect() {
     local problem=
-    { poll "$2" shows "$1" && sleep 1 && shows "$1"; } || problem="not the picture $1"
+    { poll "$2" shows "$1" && sleep 3 && shows "$1"; } || problem="not the picture $1"
     [ -z "$desktop" ] || ! ended "$desktop_pid" || problem="the desktop ended"
     ! ended "$tool" || problem="the tool ended"
     [ -z "$problem" ] || { shot "$case-$3" && fail "$3: $problem"; }
@@ -52,6 +52,9 @@ save() {
 }
 start_desktop() {
     [ -n "$desktop" ] || return 0
+    # Where a desktop window shows before it paints, it shows magenta, not the
+    # tool's picture on the root window beneath.
+    [ -z "$ready" ] || xsetroot -solid magenta
     $desktop >>/tmp/desktop.log 2>&1 &
     desktop_pid=$!
     [ -z "$ready" ] || poll 30 eval "xdotool search $ready" >/dev/null || fail "the desktop is not up after 30 s"
