@@ -256,10 +256,13 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
     QGuiApplication app(qtArgc, argv);
 
     DesktopTool tool(paths);
+    // In the background, what changes while the first drawing is made (a
+    // save, a desktop that starts) is seen too, and drawn after it.
+    if (!once)
+        tool.watch();
     const bool drawn = tool.draw(&early);
     if (once)
         return drawn ? 0 : 1;
-    tool.watch();
     return QGuiApplication::exec();
 }
 
