@@ -48,9 +48,9 @@ public:
     QByteArray with(const QVector<Entry> &entries) const;
 
     // `text` as the settings layer writes a text value (UTF-8), except that a
-    // NUL is written as its escape, not in the notation for objects, and a
-    // character beyond 16 bits as its UTF-8 bytes, which the settings layer
-    // drops.
+    // character beyond 16 bits is written as its UTF-8 bytes, which the
+    // settings layer drops, and a NUL, a byte order mark and a lone half of a
+    // surrogate pair as escapes, so that they read back as they were.
     static QByteArray escaped(const QString &text);
 
 private:
