@@ -54,6 +54,7 @@ case_preview_equals_desktop() {
     export HOME=/tmp/home XDG_RUNTIME_DIR=$run XDG_CACHE_HOME="/tmp/cache dir"
     bus=$(dbus-daemon --session --address="unix:path=$run/bus" --fork --print-pid) || fail "no bus"
     korvel-desktopinfo --once 2>"$errors" || fail "second run: status $?"
+    [ ! -s "$errors" ] || fail "second run: a line for the desktops that are absent"
     [ "$(pixmap _XROOTPMAP_ID)" != "$first" ] || fail "no new pixmap"
     [ "$(cached | wc -l)" = 1 ] || fail "not one cached picture: $(cached)"
     while read -r _ _ _ schema _ key _ value; do
