@@ -239,6 +239,8 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
     const size_t page = size_t(::sysconf(_SC_PAGESIZE));
     size_t released = (size_t(raw.get()) + page - 1) / page * page;
     const auto release = [&](int rows) {
+        if (rows <= 0)
+            return;
         const size_t end = (size_t(raw.get()) + size_t(rows) * size_t(rowSize + 1)) / page * page;
         if (end > released)
             ::madvise(reinterpret_cast<void *>(released), end - released, MADV_DONTNEED);
