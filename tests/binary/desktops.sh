@@ -71,7 +71,7 @@ sed -i 's/^Hidden=.*/Hidden=false/' /etc/xdg/autostart/korvel-desktopinfo.deskto
 convert -size 640x480 gradient:'#1d4e89'-'#7fb7e0' png24:/tmp/a-wallpaper.png
 convert -size 640x480 gradient:'#7a2d12'-'#e8b04a' png24:/tmp/b-wallpaper.png
 cp "$here/../data/desktop/settings.ini" /tmp/a-settings.ini
-sed 's/^OverText=.*/OverText=Сохранено/; s/^Position=.*/Position=left/' /tmp/a-settings.ini >/tmp/b-settings.ini
+sed 's/^OverText=.*/OverText=Сохранено/' /tmp/a-settings.ini >/tmp/b-settings.ini
 sandbox_start_xvfb 1024x768
 for variant in b a; do
     save $variant
