@@ -1,11 +1,11 @@
 #include "Startup.h"
 
-#include "AppContext.h"
-#include "Diagnostics.h"
-#include "FormClass.h"
-#include "Paths.h"
-#include "StartupError.h"
 #include "WindowPlacement.h"
+#include "base/Diagnostics.h"
+#include "base/Paths.h"
+#include "forms/FormClass.h"
+#include "forms/StartupError.h"
+#include "mainwindow/AppContext.h"
 #include "mainwindow/KorvelWindow.h"
 #include "settings/SettingsFile.h"
 

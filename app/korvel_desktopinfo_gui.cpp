@@ -1,5 +1,5 @@
-#include "app/Paths.h"
 #include "app/Startup.h"
+#include "base/Paths.h"
 
 int main(int argc, char *argv[])
 {

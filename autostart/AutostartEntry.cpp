@@ -1,7 +1,7 @@
 #include "AutostartEntry.h"
 
 #include "app/FileDescriptor.h"
-#include "app/Messages.h"
+#include "autostart/AutostartTexts.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "AutostartSwitch.h"
 
-#include "app/Messages.h"
+#include "autostart/AutostartTexts.h"
 
 #include <QProcess>
 

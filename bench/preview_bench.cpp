@@ -4,9 +4,9 @@
 //
 // Usage: korvel_preview_bench [runs]   (run it on the desktop size to measure; the
 // script run-preview-bench.sh starts Xvfb at 1920x1080 and 3840x2160)
-#include "app/AppContext.h"
-#include "app/FormClass.h"
-#include "app/Paths.h"
+#include "base/Paths.h"
+#include "forms/FormClass.h"
+#include "mainwindow/AppContext.h"
 #include "mainwindow/KorvelWindow.h"
 #include "preview/previewWindow.h"
 #include "settings/SettingsFile.h"

@@ -4,10 +4,10 @@
 #include "DesktopSetters.h"
 #include "PictureCache.h"
 #include "RootWindowBackground.h"
-#include "app/Diagnostics.h"
-#include "app/Paths.h"
 #include "autostart/AutostartEntry.h"
-#include "preview/JobFromSettings.h"
+#include "base/Diagnostics.h"
+#include "base/Paths.h"
+#include "picture/JobFromSettings.h"
 #include "settings/SettingsFile.h"
 
 #include <QElapsedTimer>

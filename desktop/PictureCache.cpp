@@ -1,7 +1,7 @@
 #include "PictureCache.h"
 
 #include "CompactPng.h"
-#include "app/ReplacementFile.h"
+#include "base/ReplacementFile.h"
 
 #include <QDateTime>
 #include <QDir>

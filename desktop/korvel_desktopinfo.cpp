@@ -1,4 +1,4 @@
-#include "app/Paths.h"
+#include "base/Paths.h"
 #include "desktop/AddressSpaceLimit.h"
 #include "desktop/DesktopTool.h"
 

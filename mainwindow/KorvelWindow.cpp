@@ -1,11 +1,11 @@
 #include "KorvelWindow.h"
 
-#include "app/Messages.h"
-#include "autostart/AutostartControl.h"
-#include "preview/PreviewFlow.h"
+#include "mainwindow/AutostartControl.h"
+#include "mainwindow/FormSettings.h"
+#include "mainwindow/Messages.h"
+#include "mainwindow/PreviewFlow.h"
+#include "mainwindow/SaveSettingsFlow.h"
 #include "preview/previewWindow.h"
-#include "settings/FormSettings.h"
-#include "settings/SaveSettingsFlow.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Ui_MainWindow.h"
-#include "app/AppContext.h"
+#include "mainwindow/AppContext.h"
 
 #include <QMainWindow>
 #include <QPointer>

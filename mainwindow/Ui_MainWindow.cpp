@@ -1,7 +1,7 @@
 #include "Ui_MainWindow.h"
 
-#include "app/FormClass.h"
-#include "app/StartupError.h"
+#include "forms/FormClass.h"
+#include "forms/StartupError.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "TemporaryImage.h"
 
-#include "PngWriter.h"
+#include "picture/PngWriter.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "Ui_Form.h"
 
-#include "app/FormClass.h"
+#include "forms/FormClass.h"
 
 namespace korvel {
 

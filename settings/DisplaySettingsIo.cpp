@@ -3,7 +3,7 @@
 #include "IniText.h"
 #include "SettingsKeys.h"
 #include "StrictInteger.h"
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include <QVariant>
 

@@ -1,7 +1,7 @@
 #include "SettingsFile.h"
 
 #include "app/FileDescriptor.h"
-#include "app/ReplacementFile.h"
+#include "base/ReplacementFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "autostart/AutostartControl.h"
 #include "helpers/ModalAnswerer.h"
 #include "helpers/TestEnvironment.h"
 #include "helpers/Unprivileged.h"
+#include "mainwindow/AutostartControl.h"
 #include "mainwindow/KorvelWindow.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppContext.h"
-#include "app/FormClass.h"
+#include "forms/FormClass.h"
+#include "mainwindow/AppContext.h"
 #include "mainwindow/KorvelWindow.h"
 #include "settings/SettingsFile.h"
 

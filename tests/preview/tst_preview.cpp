@@ -2,7 +2,7 @@
 #include "helpers/TestEnvironment.h"
 #include "helpers/Unprivileged.h"
 #include "mainwindow/KorvelWindow.h"
-#include "preview/InfoText.h"
+#include "picture/InfoText.h"
 #include "preview/JpegDecoder.h"
 #include "preview/PngDecoder.h"
 #include "preview/PreviewImage.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DisplaySettings.h"
+#include "settings/DisplaySettings.h"
 
 namespace korvel {
 

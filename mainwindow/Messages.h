@@ -1,6 +1,6 @@
 #pragma once
 
-// Every text that the user sees, in one place. The texts are fixed; keep them
+// Every text of the settings window and its boxes, in one place. The texts are fixed; keep them
 // character for character (spaces and line breaks included).
 
 namespace korvel::msg {
@@ -48,11 +48,6 @@ inline constexpr char WriteFolderMissing[] = "Папка не найдена.";
 inline constexpr char WriteOtherError[] = "Ошибка записи (код %1)."; // %1: the system error number
 
 // Preview
-inline constexpr char LabelUsername[] = "Имя пользователя:   ";
-inline constexpr char LabelHostname[] = "Имя компьютера: ";
-inline constexpr char LabelIpAddress[] = "IP-адрес компьютера:  ";
-inline constexpr char LabelNetmask[] = "Маска сети:  ";
-inline constexpr char LabelGateway[] = "Шлюз по-умолчанию:   ";
 inline constexpr char PreviewImageUnreadable[] = "Не удалось прочитать изображение:\n";
 inline constexpr char PreviewImageTooLarge[] = "Изображение слишком большое:\n";
 inline constexpr char PreviewFontUnusable[] = "Не удалось загрузить шрифт:\n";
@@ -68,22 +63,5 @@ inline constexpr char AutostartErrorTitle[] = "Ошибка";
 inline constexpr char AutostartDoneTitle[] = "Выполнено";
 inline constexpr char AutostartOn[] = "Автостар включен!";
 inline constexpr char AutostartOff[] = "Автостар отключен!";
-inline constexpr char AutostartFailedHead[] = "Произошла ошибка:\n";
-inline constexpr char AutostartFailedTail[] = "\nНеобходимо повысить права";
-// Stands in for the command's complaint when it failed without writing one.
-inline constexpr char AutostartExitCode[] = "Команда завершилась с кодом %1";
-inline constexpr char AutostartCrashed[] = "Команда завершилась аварийно";
-// Reading the entry: each text is built around the entry's path.
-inline constexpr char AutostartMissingHead[] = "Не найден файл\n";
-inline constexpr char AutostartMissingTail[] = "\nОн удален или не существует";
-inline constexpr char AutostartUnreadableHead[] = "Файл ";
-inline constexpr char AutostartUnreadableTail[] = "\n не доступен для чтения";
-inline constexpr char AutostartNotReadHead[] = "Не удалось прочитать файл\n";
-inline constexpr char AutostartIsDirectory[] = "\nПо этому пути находится каталог, а не файл";
-inline constexpr char AutostartNotRegularFile[] = "\nПо этому пути находится не обычный файл";
-inline constexpr char AutostartTooLarge[] = "\nФайл слишком велик для файла автозапуска";
-inline constexpr char AutostartReadError[] = "\nОшибка чтения: ";
-inline constexpr char AutostartNotUtf8[] =
-    "\nСодержимое файла не является текстом в кодировке UTF-8";
 
 } // namespace korvel::msg

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preview/SystemInfo.h"
+#include "hostinfo/SystemInfo.h"
 
 namespace korvel {
 

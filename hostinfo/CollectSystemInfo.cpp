@@ -1,8 +1,8 @@
 #include "CollectSystemInfo.h"
 
-#include "preview/HostSource.h"
-#include "preview/RouteTable.h"
-#include "preview/SystemHostSource.h"
+#include "hostinfo/HostSource.h"
+#include "hostinfo/RouteTable.h"
+#include "hostinfo/SystemHostSource.h"
 
 #include <QStringList>
 

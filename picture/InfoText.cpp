@@ -1,6 +1,6 @@
 #include "InfoText.h"
 
-#include "app/Messages.h"
+#include "picture/PictureLabels.h"
 
 namespace korvel {
 

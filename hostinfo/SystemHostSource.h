@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preview/HostSource.h"
+#include "hostinfo/HostSource.h"
 
 namespace korvel {
 

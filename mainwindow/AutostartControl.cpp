@@ -1,9 +1,9 @@
 #include "AutostartControl.h"
 
-#include "AutostartCommand.h"
-#include "AutostartEntry.h"
-#include "AutostartSwitch.h"
-#include "app/Messages.h"
+#include "autostart/AutostartCommand.h"
+#include "autostart/AutostartEntry.h"
+#include "autostart/AutostartSwitch.h"
+#include "mainwindow/Messages.h"
 
 #include <QCheckBox>
 #include <QMessageBox>

@@ -1,10 +1,10 @@
 #include "FormSettings.h"
 
-#include "DisplaySettingsIo.h"
-#include "SettingsFile.h"
-#include "SettingsKeys.h"
-#include "app/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "mainwindow/Ui_MainWindow.h"
+#include "settings/DisplaySettingsIo.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,13 +1,13 @@
 #include "SaveSettingsFlow.h"
 
-#include "FormSettings.h"
-#include "ImageChoice.h"
-#include "ImageSource.h"
-#include "SettingsFile.h"
-#include "app/Messages.h"
-#include "app/Paths.h"
-#include "app/ReplacementFile.h"
+#include "base/Paths.h"
+#include "base/ReplacementFile.h"
+#include "mainwindow/FormSettings.h"
+#include "mainwindow/ImageChoice.h"
+#include "mainwindow/Messages.h"
 #include "mainwindow/Ui_MainWindow.h"
+#include "settings/ImageSource.h"
+#include "settings/SettingsFile.h"
 
 #include <QLineEdit>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #include "FormClass.h"
 
-#include "FileDescriptor.h"
-#include "StartupError.h"
+#include "app/FileDescriptor.h"
+#include "forms/StartupError.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "ReplacementFile.h"
 
-#include "FileDescriptor.h"
+#include "app/FileDescriptor.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,15 +1,15 @@
 #include "PreviewFlow.h"
 
-#include "app/AppContext.h"
-#include "app/Messages.h"
+#include "mainwindow/AppContext.h"
+#include "mainwindow/FormSettings.h"
+#include "mainwindow/ImageChoice.h"
+#include "mainwindow/Messages.h"
 #include "mainwindow/Ui_MainWindow.h"
-#include "preview/JobFromSettings.h"
-#include "preview/PngWriter.h"
+#include "picture/JobFromSettings.h"
+#include "picture/PngWriter.h"
 #include "preview/PreviewImage.h"
 #include "preview/TemporaryImage.h"
 #include "preview/previewWindow.h"
-#include "settings/FormSettings.h"
-#include "settings/ImageChoice.h"
 
 #include <QApplication>
 #include <QDesktopWidget>

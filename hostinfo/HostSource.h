@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preview/InterfaceEntry.h"
+#include "hostinfo/InterfaceEntry.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "JobFromSettings.h"
 
-#include "preview/CollectSystemInfo.h"
-#include "preview/InfoText.h"
+#include "hostinfo/CollectSystemInfo.h"
+#include "picture/InfoText.h"
 #include "settings/SettingsKeys.h"
 
 namespace korvel {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Paths.h"
+#include "base/Paths.h"
 
 namespace korvel {
 
