@@ -1,5 +1,6 @@
 #pragma once
 
+#include "save/ImageChoice.h"
 #include "settings/DisplaySettings.h"
 
 namespace korvel {
@@ -23,5 +24,10 @@ void applyToForm(const StoredDisplaySettings &stored, Ui_MainWindow &ui);
 // and a Color or FontSize that is not an integer, are used as if absent, with
 // a line on the standard error stream.
 void loadSettingsIntoForm(const SettingsFile &settings, Ui_MainWindow &ui);
+
+// The file a save or a preview reads for the image named in the form. A path
+// the user picked or typed is read as it is, but in the wallpaper's own
+// folder, where anyone in the group may plant a link, a link is not followed.
+ImageChoice chosenImage(const Ui_MainWindow &ui, const QString &wallpaper);
 
 } // namespace korvel

@@ -2,7 +2,6 @@
 
 #include "mainwindow/AppContext.h"
 #include "mainwindow/FormSettings.h"
-#include "mainwindow/ImageChoice.h"
 #include "mainwindow/Messages.h"
 #include "mainwindow/Ui_MainWindow.h"
 #include "picture/JobFromSettings.h"

@@ -1,35 +1,24 @@
 #include "SaveSettingsFlow.h"
 
 #include "base/Paths.h"
-#include "base/ReplacementFile.h"
 #include "mainwindow/FormSettings.h"
-#include "mainwindow/ImageChoice.h"
 #include "mainwindow/Messages.h"
 #include "mainwindow/Ui_MainWindow.h"
-#include "settings/ImageSource.h"
+#include "save/SaveJob.h"
 #include "settings/SettingsFile.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
 
 #include <cerrno>
-#include <optional>
-#include <sys/stat.h>
 
 namespace korvel {
 
 namespace {
 
-constexpr mode_t WallpaperMode = 0664;
-
 QString text(const char *message)
 {
     return QString::fromUtf8(message);
-}
-
-void warn(const QString &message)
-{
-    QMessageBox::warning(nullptr, text(msg::ErrorTitle), message);
 }
 
 QString imageProblem(ImageSource::Problem problem)
@@ -76,38 +65,30 @@ QString writeProblem(int error)
     }
 }
 
-// The checked image to install; nullopt after a warning.
-std::optional<QByteArray> imageToInstall(const ImageChoice &choice, const QString &shown)
-{
-    ImageSource source;
-    if (choice.stored) {
-        FileDescriptor::WholeFile file = FileDescriptor::readRegularFile(
-            choice.path, ImageSource::MaxSize, FileDescriptor::Links::Refuse);
-        using Problem = FileDescriptor::WholeFile::Problem;
-        // Nothing installed: the path in the field is not read instead.
-        if (file.problem == Problem::Missing) {
-            warn(text(msg::ImageUnusable).arg(shown, text(msg::ImageMissing)));
-            return std::nullopt;
-        }
-        // A second name of the wallpaper may be any file of this file system.
-        if (file.problem == Problem::None && file.links > 1) {
-            warn(text(msg::ImageUnusable).arg(choice.path, text(msg::ImageNotRegularFile)));
-            return std::nullopt;
-        }
-        source = file.problem == Problem::None
-                     ? ImageSource::fromContent(choice.path, std::move(file.bytes))
-                     : ImageSource::read(choice.path, FileDescriptor::Links::Refuse);
-    } else {
-        source = ImageSource::read(choice.path, choice.links);
-    }
-    if (!source.isValid()) {
-        warn(text(msg::ImageUnusable).arg(source.path(), imageProblem(source.problem())));
-        return std::nullopt;
-    }
-    return source.content();
-}
-
 } // namespace
+
+QString saveFailureText(const SaveOutcome &outcome, const QString &settingsPath)
+{
+    using Result = SaveOutcome::Result;
+    switch (outcome.result) {
+    case Result::Saved:
+        break;
+    case Result::NoImageChosen:
+        return text(msg::NoImageChosen);
+    case Result::SettingsNotWritable:
+        return text(msg::SettingsNotWritable);
+    case Result::ImageUnusable:
+        return text(msg::ImageUnusable).arg(outcome.path, imageProblem(outcome.imageProblem));
+    case Result::WallpaperFailed:
+        return text(msg::WallpaperFailed).arg(outcome.path, writeProblem(outcome.writeError));
+    case Result::SettingsWriteFailed:
+        return text(msg::SettingsWriteFailed).arg(outcome.path);
+    case Result::WallpaperFailedSettingsKept:
+        return text(msg::WallpaperFailedSettingsKept)
+            .arg(outcome.path, writeProblem(outcome.writeError), settingsPath);
+    }
+    return QString();
+}
 
 void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, const SettingsFile &settings,
                           const Paths &paths)
@@ -117,45 +98,14 @@ void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, const Settin
                               QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    const QString chosen = ui.lineBrowse->text();
-    if (chosen.isEmpty()) {
-        warn(text(msg::NoImageChosen));
-        return;
-    }
-    if (!settings.isWritable()) {
-        warn(text(msg::SettingsNotWritable));
-        return;
-    }
-    const std::optional<QByteArray> image =
-        imageToInstall(chosenImage(ui, paths.wallpaper), chosen);
-    if (!image)
-        return;
-
-    // Both new files are complete beside the old ones before either changes;
-    // the wallpaper replaces the old one only once the settings are in place.
-    ReplacementFile wallpaper(paths.wallpaper, WallpaperMode);
-    if (!wallpaper.prepare(*image)) {
-        warn(text(msg::WallpaperFailed).arg(paths.wallpaper, writeProblem(wallpaper.error())));
-        return;
-    }
-    const QByteArray before = settings.read().bytes;
-    const QByteArray after =
-        SettingsFile::withValues(before, settingsFromForm(ui, paths.wallpaper));
-    if (settings.replace(after) != 0) {
-        warn(text(msg::SettingsWriteFailed).arg(settings.path()));
-        return;
-    }
-    if (!wallpaper.commit()) {
-        const QString reason = writeProblem(wallpaper.error());
-        if (settings.replace(before) == 0)
-            warn(text(msg::WallpaperFailed).arg(paths.wallpaper, reason));
-        else
-            warn(text(msg::WallpaperFailedSettingsKept)
-                     .arg(paths.wallpaper, reason, settings.path()));
-        return;
-    }
-
-    QMessageBox::information(nullptr, text(msg::SavedTitle), text(msg::SavedText));
+    const SaveRequest request{ui.lineBrowse->text(), chosenImage(ui, paths.wallpaper),
+                              settingsFromForm(ui, paths.wallpaper)};
+    const SaveOutcome outcome = runSave(request, settings, paths.wallpaper);
+    if (outcome.result == SaveOutcome::Result::Saved)
+        QMessageBox::information(nullptr, text(msg::SavedTitle), text(msg::SavedText));
+    else
+        QMessageBox::warning(nullptr, text(msg::ErrorTitle),
+                             saveFailureText(outcome, settings.path()));
 }
 
 } // namespace korvel

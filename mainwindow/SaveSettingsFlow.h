@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QWidget;
 
 namespace korvel {
@@ -7,14 +9,15 @@ namespace korvel {
 class SettingsFile;
 class Ui_MainWindow;
 struct Paths;
+struct SaveOutcome;
 
-// Saves the form into the settings file and installs the chosen image as the
-// wallpaper, after the user confirmed. In order: the question (parent
-// `window`), an image must be chosen, the settings file must be writable, the
-// chosen file must be a usable image; only then is anything written. The save
-// ends either with everything written and the success box, or with nothing
-// changed on disk and a warning that says why.
+// Asks whether to save (parent `window`) and, when the user agrees, saves the
+// form (see runSave), then shows the success box or a warning that says why
+// nothing was saved.
 void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, const SettingsFile &settings,
                           const Paths &paths);
+
+// The warning's text for a save that failed.
+QString saveFailureText(const SaveOutcome &outcome, const QString &settingsPath);
 
 } // namespace korvel

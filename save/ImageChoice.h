@@ -6,8 +6,6 @@
 
 namespace korvel {
 
-class Ui_MainWindow;
-
 // The file that a save or a preview reads for the image named in the form.
 struct ImageChoice
 {
@@ -20,9 +18,5 @@ struct ImageChoice
     // it must be.
     bool stored = false;
 };
-
-// A path the user picked or typed is read as it is, but in the wallpaper's own
-// folder, where anyone in the group may plant a link, a link is not followed.
-ImageChoice chosenImage(const Ui_MainWindow &ui, const QString &wallpaper);
 
 } // namespace korvel
