@@ -5,20 +5,17 @@
 #include "mainwindow/Messages.h"
 #include "mainwindow/Ui_MainWindow.h"
 #include "picture/JobFromSettings.h"
-#include "picture/PngWriter.h"
 #include "preview/PreviewImage.h"
-#include "preview/TemporaryImage.h"
+#include "preview/PreviewRun.h"
 #include "preview/previewWindow.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 
 #include <exception>
-#include <future>
 #include <memory>
 
 namespace korvel {
@@ -63,38 +60,30 @@ previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const A
                         QSize(desktop->width(), desktop->height()), context.paths.font);
     job.imageLinks = image.links;
 
-    const ComposedPreview composed = composePreviewImage(job);
-    if (composed.failure != PreviewFailure::None) {
-        warn(mainWindow, failureText(composed.failure, job));
+    PreviewRun run = PreviewRun::start(job, context.paths.tempDir);
+    const QString tempNotWritable = QString::fromUtf8(msg::PreviewTempNotWritable) +
+                                    QDir::toNativeSeparators(context.paths.tempDir);
+    if (run.result() == PreviewRun::Result::PictureFailed) {
+        warn(mainWindow, failureText(run.pictureFailure(), job));
         return nullptr;
     }
-    // The window shows exactly what the file holds: an image with alpha in its
-    // unpremultiplied form, as it is written.
-    const QImage shown = composed.image.hasAlphaChannel()
-                             ? composed.image.convertToFormat(QImage::Format_ARGB32)
-                             : composed.image;
-    std::optional<TemporaryImageFile> file = createTemporaryImageFile(context.paths.tempDir);
-    if (!file) {
-        warn(mainWindow, QString::fromUtf8(msg::PreviewTempNotWritable) +
-                             QDir::toNativeSeparators(context.paths.tempDir));
+    if (run.result() == PreviewRun::Result::TempNotWritable) {
+        warn(mainWindow, tempNotWritable);
         return nullptr;
     }
     // The file is written on a second thread while the window is built here.
-    std::future<bool> written = std::async(
-        std::launch::async, [&shown, &file] { return writeFastPng(shown, file->fd.get()); });
     std::unique_ptr<previewWindow> window;
     QString failure;
     try {
-        window = std::make_unique<previewWindow>(*context.previewForm, file->path, shown);
+        window = std::make_unique<previewWindow>(*context.previewForm, run.path(), run.picture());
     } catch (const std::exception &error) {
         failure = QString::fromUtf8(msg::PreviewWindowFailed) + QString::fromUtf8(error.what());
     }
-    if (!written.get() && failure.isEmpty())
-        failure = QString::fromUtf8(msg::PreviewTempNotWritable) +
-                  QDir::toNativeSeparators(context.paths.tempDir);
+    if (!run.finish() && failure.isEmpty())
+        failure = tempNotWritable;
     if (!failure.isEmpty()) {
         window.reset();
-        QFile::remove(file->path);
+        run.discard();
         warn(mainWindow, failure);
         return nullptr;
     }
