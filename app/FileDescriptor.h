@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/FileProblem.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -45,15 +47,7 @@ public:
     // A whole regular file, read without blocking.
     struct WholeFile
     {
-        enum class Problem {
-            None,
-            Missing,
-            NotReadable,
-            Directory,
-            NotRegularFile, // a FIFO, a device, a socket, or a link where links are refused
-            TooLarge,
-            ReadFailed,
-        };
+        using Problem = FileProblem;
         Problem problem = Problem::None;
         int error = 0; // errno where the system gave one
         QByteArray bytes;

@@ -7,36 +7,9 @@
 #include <QStringList>
 #include <QTextCodec>
 
-#include <cerrno>
-
-#include <sys/stat.h>
-
 namespace korvel {
 
 namespace {
-
-AutostartReading failure(AutostartReading::Outcome outcome, int error = 0)
-{
-    AutostartReading reading;
-    reading.outcome = outcome;
-    if (error != 0)
-        reading.systemError = qt_error_string(error);
-    return reading;
-}
-
-AutostartReading::Outcome openFailure(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return AutostartReading::Outcome::Missing;
-    case EACCES:
-    case EPERM:
-        return AutostartReading::Outcome::Unreadable;
-    default:
-        return AutostartReading::Outcome::ReadError;
-    }
-}
 
 // A desktop entry is a few hundred bytes; this only guards against reading
 // something like an endless device file into memory.
@@ -48,33 +21,32 @@ QString AutostartReading::failureText(const QString &path) const
 {
     // Each text is a head, the path and a tail.
     const char *head = msg::AutostartNotReadHead;
-    const char *tail = nullptr;
-    switch (outcome) {
-    case Outcome::Read:
-        return QString();
-    case Outcome::Missing:
+    const char *tail = msg::AutostartNotUtf8;
+    switch (problem) {
+    case FileProblem::None:
+        if (!notUtf8)
+            return QString();
+        break;
+    case FileProblem::Missing:
         head = msg::AutostartMissingHead;
         tail = msg::AutostartMissingTail;
         break;
-    case Outcome::Unreadable:
+    case FileProblem::NotReadable:
         head = msg::AutostartUnreadableHead;
         tail = msg::AutostartUnreadableTail;
         break;
-    case Outcome::IsDirectory:
+    case FileProblem::Directory:
         tail = msg::AutostartIsDirectory;
         break;
-    case Outcome::NotRegularFile:
+    case FileProblem::NotRegularFile:
         tail = msg::AutostartNotRegularFile;
         break;
-    case Outcome::TooLarge:
+    case FileProblem::TooLarge:
         tail = msg::AutostartTooLarge;
         break;
-    case Outcome::ReadError:
+    case FileProblem::ReadFailed:
         return QString::fromUtf8(head) + path + QString::fromUtf8(msg::AutostartReadError) +
                systemError;
-    case Outcome::NotUtf8:
-        tail = msg::AutostartNotUtf8;
-        break;
     }
     return QString::fromUtf8(head) + path + QString::fromUtf8(tail);
 }
@@ -99,39 +71,26 @@ std::optional<bool> autostartEnabledIn(const QString &text)
 
 AutostartReading readAutostartEntry(const QString &path)
 {
-    const FileDescriptor file = FileDescriptor::openForReading(path);
-    if (file.get() < 0) {
-        const int error = file.openError();
-        const AutostartReading::Outcome outcome = openFailure(error);
-        return failure(outcome, outcome == AutostartReading::Outcome::ReadError ? error : 0);
-    }
-
-    struct stat status = {};
-    if (::fstat(file.get(), &status) == 0) {
-        if (S_ISDIR(status.st_mode))
-            return failure(AutostartReading::Outcome::IsDirectory);
-        if (!S_ISREG(status.st_mode))
-            return failure(AutostartReading::Outcome::NotRegularFile);
-    }
-
-    const FileDescriptor::Content content = file.readToEnd(MaxEntrySize, status.st_size);
-    if (content.tooLarge)
-        return failure(AutostartReading::Outcome::TooLarge);
-    if (content.error == EISDIR)
-        return failure(AutostartReading::Outcome::IsDirectory);
-    if (content.error != 0)
-        return failure(AutostartReading::Outcome::ReadError, content.error);
-    const QByteArray &bytes = content.bytes;
+    const FileDescriptor::WholeFile file = FileDescriptor::readRegularFile(path, MaxEntrySize);
+    AutostartReading reading;
+    reading.problem = file.problem;
+    // What the system refused to open, other than a missing or forbidden
+    // file, is told in the system's words.
+    if (file.problem == FileProblem::NotRegularFile && file.error != 0)
+        reading.problem = FileProblem::ReadFailed;
+    if (reading.problem == FileProblem::ReadFailed)
+        reading.systemError = qt_error_string(file.error);
+    if (reading.failed())
+        return reading;
+    const QByteArray &bytes = file.bytes;
 
     // A byte order mark is kept as a character, as it stands in the file.
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
     const QString text =
         QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-    if (state.invalidChars > 0 || state.remainingChars > 0)
-        return failure(AutostartReading::Outcome::NotUtf8);
-
-    AutostartReading reading;
-    reading.enabled = autostartEnabledIn(text);
+    reading.notUtf8 = state.invalidChars > 0 || state.remainingChars > 0;
+    if (!reading.notUtf8)
+        reading.enabled = autostartEnabledIn(text);
     return reading;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/FileProblem.h"
+
 #include <QString>
 
 #include <optional>
@@ -9,25 +11,17 @@ namespace korvel {
 // What reading the autostart entry gave.
 struct AutostartReading
 {
-    enum class Outcome {
-        Read,
-        Missing,
-        Unreadable,
-        IsDirectory,
-        NotRegularFile,
-        TooLarge,
-        ReadError,
-        NotUtf8
-    };
-
-    Outcome outcome = Outcome::Read;
+    // Why the file could not be read.
+    FileProblem problem = FileProblem::None;
+    // Read, but not UTF-8 text.
+    bool notUtf8 = false;
     // When read: whether the entry lets the tool start at login, or nothing
     // when no line of the entry decides it.
     std::optional<bool> enabled;
-    // For ReadError: the system's description of the error.
+    // For ReadFailed: the system's description of the error.
     QString systemError;
 
-    bool failed() const { return outcome != Outcome::Read; }
+    bool failed() const { return problem != FileProblem::None || notUtf8; }
     // The message telling the user why the entry at `path` could not be read.
     QString failureText(const QString &path) const;
 };

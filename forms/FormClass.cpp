@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <QXmlStreamReader>
 
+#include <cerrno>
 #include <memory>
 
 #include <sys/stat.h>
@@ -112,21 +113,10 @@ FormClass FormClass::fromFile(const QString &path, const QString &baseClass)
     const auto refuse = [&path](const QString &reason) {
         return StartupError(QStringLiteral("cannot use the form file %1: %2").arg(path, reason));
     };
-    using Problem = FileDescriptor::WholeFile::Problem;
-    switch (file.problem) {
-    case Problem::None:
-        break;
-    case Problem::Directory:
-        throw refuse(QStringLiteral("it is a directory"));
-    case Problem::NotRegularFile:
-        throw refuse(QStringLiteral("it is not a regular file"));
-    case Problem::TooLarge:
-        throw refuse(QStringLiteral("it is larger than %1 bytes").arg(MaxSize));
-    case Problem::Missing:
-    case Problem::NotReadable:
-    case Problem::ReadFailed:
-        throw refuse(qt_error_string(file.error));
-    }
+    // A link is refused as a file that is not a regular one.
+    if (file.problem != FileProblem::None)
+        throw refuse(
+            fileProblemReason(file.problem, file.error == ELOOP ? 0 : file.error, MaxSize));
     // A form can connect the window's signals to its slots: only a file that
     // nobody but root or this user could have written is trusted with that.
     if (file.owner != 0 && file.owner != ::geteuid())

@@ -21,29 +21,27 @@ QString text(const char *message)
     return QString::fromUtf8(message);
 }
 
-QString imageProblem(ImageSource::Problem problem)
+QString imageProblem(FileProblem problem, ImageSource::Refusal refusal)
 {
     switch (problem) {
-    case ImageSource::Problem::None:
+    case FileProblem::None:
         break;
-    case ImageSource::Problem::Missing:
+    case FileProblem::Missing:
         return text(msg::ImageMissing);
-    case ImageSource::Problem::NotReadable:
+    case FileProblem::NotReadable:
         return text(msg::ImageNotReadable);
-    case ImageSource::Problem::Directory:
+    case FileProblem::Directory:
         return text(msg::ImageIsFolder);
-    case ImageSource::Problem::NotRegularFile:
+    case FileProblem::NotRegularFile:
         return text(msg::ImageNotRegularFile);
-    case ImageSource::Problem::TooLarge:
+    case FileProblem::TooLarge:
         return text(msg::ImageTooLarge).arg(ImageSource::MaxSize / (1024 * 1024));
-    case ImageSource::Problem::ReadFailed:
+    case FileProblem::ReadFailed:
         return text(msg::ImageReadFailed);
-    case ImageSource::Problem::NotAnImage:
-        return text(msg::ImageNotAnImage);
-    case ImageSource::Problem::TooManyPixels:
-        return text(msg::ImageTooManyPixels).arg(ImageSource::MaxPixels).arg(ImageSource::MaxSide);
     }
-    return text(msg::ImageReadFailed);
+    if (refusal == ImageSource::Refusal::TooManyPixels)
+        return text(msg::ImageTooManyPixels).arg(ImageSource::MaxPixels).arg(ImageSource::MaxSide);
+    return text(msg::ImageNotAnImage);
 }
 
 QString writeProblem(int error)
@@ -78,7 +76,8 @@ QString saveFailureText(const SaveOutcome &outcome, const QString &settingsPath)
     case Result::SettingsNotWritable:
         return text(msg::SettingsNotWritable);
     case Result::ImageUnusable:
-        return text(msg::ImageUnusable).arg(outcome.path, imageProblem(outcome.imageProblem));
+        return text(msg::ImageUnusable)
+            .arg(outcome.path, imageProblem(outcome.fileProblem, outcome.imageRefusal));
     case Result::WallpaperFailed:
         return text(msg::WallpaperFailed).arg(outcome.path, writeProblem(outcome.writeError));
     case Result::SettingsWriteFailed:

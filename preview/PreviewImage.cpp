@@ -57,7 +57,7 @@ std::optional<ComposedPreview> loadScaled(const PreviewJob &job, bool toolkitRea
         if (!toolkitReader)
             return std::nullopt;
         const ImageSource source = ImageSource::fromContent(job.imagePath, std::move(file.bytes));
-        if (source.problem() == ImageSource::Problem::TooManyPixels)
+        if (source.refusal() == ImageSource::Refusal::TooManyPixels)
             return failed(PreviewFailure::ImageTooLarge);
         if (!source.isValid())
             return failed(PreviewFailure::ImageUnreadable);

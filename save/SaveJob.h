@@ -37,7 +37,8 @@ struct SaveOutcome
     // The file the failure is about: the image, the wallpaper or the settings file.
     QString path;
     // For ImageUnusable: why the image cannot be installed.
-    ImageSource::Problem imageProblem = ImageSource::Problem::None;
+    FileProblem fileProblem = FileProblem::None;
+    ImageSource::Refusal imageRefusal = ImageSource::Refusal::None;
     // For the wallpaper's failures: the errno value.
     int writeError = 0;
 };

@@ -17,17 +17,8 @@ namespace korvel {
 class ImageSource
 {
 public:
-    enum class Problem {
-        None,
-        Missing,
-        NotReadable,
-        Directory,
-        NotRegularFile,
-        TooLarge,
-        ReadFailed,
-        NotAnImage,
-        TooManyPixels,
-    };
+    // Why content that was read is refused.
+    enum class Refusal { None, NotAnImage, TooManyPixels };
 
     static constexpr qint64 MaxSize = qint64(256) * 1024 * 1024;
     // The side of the largest square image accepted; larger images would take
@@ -40,8 +31,13 @@ public:
     // The same checks on content read already.
     static ImageSource fromContent(const QString &path, QByteArray content);
 
-    bool isValid() const { return m_problem == Problem::None; }
-    Problem problem() const { return m_problem; }
+    bool isValid() const
+    {
+        return m_fileProblem == FileProblem::None && m_refusal == Refusal::None;
+    }
+    // Why the file could not be read; None when it was.
+    FileProblem fileProblem() const { return m_fileProblem; }
+    Refusal refusal() const { return m_refusal; }
     const QString &path() const { return m_path; }
     const QByteArray &content() const { return m_content; }
     // The format, which alone may decode the content.
@@ -49,7 +45,8 @@ public:
 
 private:
     QString m_path;
-    Problem m_problem = Problem::Missing;
+    FileProblem m_fileProblem = FileProblem::Missing;
+    Refusal m_refusal = Refusal::None;
     ImageHeader::Format m_format = ImageHeader::Format::Unknown;
     QByteArray m_content;
 };

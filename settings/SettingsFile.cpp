@@ -17,23 +17,10 @@ namespace {
 
 QString describe(const FileDescriptor::WholeFile &file)
 {
-    using Problem = FileDescriptor::WholeFile::Problem;
-    switch (file.problem) {
-    case Problem::None:
-    case Problem::Missing:
-        return {};
-    case Problem::Directory:
-        return QStringLiteral("it is a directory");
-    case Problem::NotRegularFile:
-        return file.error == ELOOP ? QStringLiteral("it is a symbolic link")
-                                   : QStringLiteral("it is not a regular file");
-    case Problem::TooLarge:
-        return QStringLiteral("it is larger than %1 bytes").arg(SettingsFile::MaxSize);
-    case Problem::NotReadable:
-    case Problem::ReadFailed:
-        break;
-    }
-    return qt_error_string(file.error);
+    // An absent file is no problem: it reads as no settings.
+    return file.problem == FileProblem::Missing
+               ? QString()
+               : fileProblemReason(file.problem, file.error, SettingsFile::MaxSize);
 }
 
 bool writableFor(const QByteArray &path, int mode)
