@@ -1,7 +1,7 @@
 #include "AutostartEntry.h"
 
-#include "app/FileDescriptor.h"
 #include "autostart/AutostartTexts.h"
+#include "base/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "ReplacementFile.h"
 
-#include "app/FileDescriptor.h"
+#include "base/FileDescriptor.h"
 
 #include <QFile>
 #include <QFileInfo>

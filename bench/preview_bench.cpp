@@ -8,7 +8,7 @@
 #include "forms/FormClass.h"
 #include "mainwindow/AppContext.h"
 #include "mainwindow/KorvelWindow.h"
-#include "preview/previewWindow.h"
+#include "preview/PreviewWindow.h"
 #include "settings/SettingsFile.h"
 
 #include <QApplication>
@@ -69,11 +69,11 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-QList<previewWindow *> previews()
+QList<PreviewWindow *> previews()
 {
-    QList<previewWindow *> found;
+    QList<PreviewWindow *> found;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *preview = qobject_cast<previewWindow *>(widget))
+        if (auto *preview = qobject_cast<PreviewWindow *>(widget))
             found.append(preview);
     }
     return found;
@@ -90,7 +90,7 @@ double timePreview(KorvelWindow &window, const QString &source, const QString &t
     button->click();
     if (handler != nullptr)
         *handler = timer.nsecsElapsed() / 1e6;
-    const QList<previewWindow *> shown = previews();
+    const QList<PreviewWindow *> shown = previews();
     if (shown.size() != 1 || !QTest::qWaitForWindowExposed(shown.first(), 10000))
         qFatal("no preview window shown");
     const double ms = timer.nsecsElapsed() / 1e6;

@@ -36,18 +36,18 @@ constexpr unsigned MaxSeconds = 30;
 constexpr int SettleMilliseconds = 250;
 constexpr qint64 MinimumDrawingInterval = 1000;
 
-QString compositionProblem(PreviewFailure failure, const PreviewJob &job)
+QString compositionProblem(PictureFailure failure, const PictureJob &job)
 {
     switch (failure) {
-    case PreviewFailure::None:
+    case PictureFailure::None:
         return {};
-    case PreviewFailure::ImageUnreadable:
+    case PictureFailure::ImageUnreadable:
         return QStringLiteral("the wallpaper %1 is not a readable image").arg(job.imagePath);
-    case PreviewFailure::ImageTooLarge:
+    case PictureFailure::ImageTooLarge:
         return QStringLiteral("the wallpaper %1 is too large").arg(job.imagePath);
-    case PreviewFailure::FontUnusable:
+    case PictureFailure::FontUnusable:
         return QStringLiteral("cannot load the font %1").arg(job.fontPath);
-    case PreviewFailure::FontSizeRefused:
+    case PictureFailure::FontSizeRefused:
         break;
     }
     return QStringLiteral("the font size %1 is not usable").arg(job.fontPixelSize);
@@ -76,7 +76,7 @@ public:
 
     // Draws the desktop once; false, after one line on standard error, when
     // nothing was drawn. `early` may hold the wallpaper loaded already.
-    bool draw(std::future<ComposedPreview> *early = nullptr)
+    bool draw(std::future<ComposedPicture> *early = nullptr)
     {
         m_lastDrawing.start();
         m_previousLines = std::exchange(m_lines, {});
@@ -139,7 +139,7 @@ private:
         return false;
     }
 
-    bool drawNow(std::future<ComposedPreview> *early)
+    bool drawNow(std::future<ComposedPicture> *early)
     {
         struct stat status = {};
         if (::lstat(QFile::encodeName(m_paths.wallpaper).constData(), &status) != 0 &&
@@ -156,17 +156,17 @@ private:
         const QScreen *screen = QGuiApplication::primaryScreen();
         if (screen == nullptr)
             return fail(QStringLiteral("the X display has no screen"));
-        PreviewJob job =
+        PictureJob job =
             jobFromSettings(stored.values, m_paths.wallpaper, screen->virtualSize(), m_paths.font);
         // The installed wallpaper is always a regular file; a link there was planted.
         job.imageLinks = FileDescriptor::Links::Refuse;
-        ComposedPreview loaded;
+        ComposedPicture loaded;
         if (early != nullptr && early->valid())
             loaded = early->get();
         if (loaded.image.size() != job.desktop)
             loaded = loadDesktopImage(job);
-        const ComposedPreview composed = drawInfoText(std::move(loaded), job);
-        if (composed.failure != PreviewFailure::None)
+        const ComposedPicture composed = drawInfoText(std::move(loaded), job);
+        if (composed.failure != PictureFailure::None)
             return fail(compositionProblem(composed.failure, job));
 
         const QString error = setRootBackground(composed.image);
@@ -236,14 +236,14 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
         return 1;
     }
     // A PNG or JPEG wallpaper loads on a second thread while the toolkit starts.
-    std::future<ComposedPreview> early;
+    std::future<ComposedPicture> early;
     {
-        PreviewJob job;
+        PictureJob job;
         job.imagePath = paths.wallpaper;
         job.imageLinks = FileDescriptor::Links::Refuse;
         job.desktop = root;
         early = std::async(std::launch::async, [job] {
-            return loadDesktopImageWithoutToolkit(job).value_or(ComposedPreview());
+            return loadDesktopImageWithoutToolkit(job).value_or(ComposedPicture());
         });
     }
 

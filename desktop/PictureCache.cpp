@@ -1,7 +1,7 @@
 #include "PictureCache.h"
 
-#include "CompactPng.h"
 #include "base/ReplacementFile.h"
+#include "picture/CompactPng.h"
 
 #include <QDateTime>
 #include <QDir>

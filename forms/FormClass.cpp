@@ -1,6 +1,6 @@
 #include "FormClass.h"
 
-#include "app/FileDescriptor.h"
+#include "base/FileDescriptor.h"
 #include "forms/StartupError.h"
 
 #include <QBuffer>

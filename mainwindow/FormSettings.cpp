@@ -1,7 +1,7 @@
 #include "FormSettings.h"
 
 #include "base/Diagnostics.h"
-#include "mainwindow/Ui_MainWindow.h"
+#include "mainwindow/MainForm.h"
 #include "settings/DisplaySettingsIo.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
@@ -28,7 +28,7 @@ bool checked(const QCheckBox *box)
 
 } // namespace
 
-DisplaySettings settingsFromForm(const Ui_MainWindow &ui, const QString &wallpaper)
+DisplaySettings settingsFromForm(const MainForm &ui, const QString &wallpaper)
 {
     DisplaySettings v;
     v.Username = checked(ui.cbUsername);
@@ -52,7 +52,7 @@ DisplaySettings settingsFromForm(const Ui_MainWindow &ui, const QString &wallpap
     return v;
 }
 
-void applyToForm(const StoredDisplaySettings &stored, Ui_MainWindow &ui)
+void applyToForm(const StoredDisplaySettings &stored, MainForm &ui)
 {
     const DisplaySettings &v = stored.values;
     ui.cbUsername->setChecked(v.Username);
@@ -78,7 +78,7 @@ void applyToForm(const StoredDisplaySettings &stored, Ui_MainWindow &ui)
         ui.radioButton_3->setChecked(true);
 }
 
-void loadSettingsIntoForm(const SettingsFile &settings, Ui_MainWindow &ui)
+void loadSettingsIntoForm(const SettingsFile &settings, MainForm &ui)
 {
     const StoredDisplaySettings stored = settings.readDisplaySettings();
     for (const QString &line : stored.diagnostics(settings.path()))
@@ -99,7 +99,7 @@ bool sameFile(const QString &a, const QString &b)
 
 } // namespace
 
-ImageChoice chosenImage(const Ui_MainWindow &ui, const QString &wallpaper)
+ImageChoice chosenImage(const MainForm &ui, const QString &wallpaper)
 {
     const QString shown = ui.lineBrowse->text();
     if (!shown.isEmpty() && shown == ui.storedImage)

@@ -5,7 +5,7 @@
 #include "mainwindow/Messages.h"
 #include "mainwindow/PreviewFlow.h"
 #include "mainwindow/SaveSettingsFlow.h"
-#include "preview/previewWindow.h"
+#include "preview/PreviewWindow.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -20,17 +20,17 @@
 namespace korvel {
 
 KorvelWindow::KorvelWindow(const AppContext &context, QWidget *parent)
-    : QMainWindow(parent), m_context(context), ui(*context.mainForm)
+    : QMainWindow(parent), m_context(context), m_form(*context.mainForm)
 {
-    ui.setupUi(this);
-    ui.radioButton->setChecked(true);
+    m_form.setupUi(this);
+    m_form.radioButton->setChecked(true);
 
-    connect(ui.cbOver, &QCheckBox::clicked, this, &KorvelWindow::stateOver);
-    connect(ui.pbSave, &QPushButton::clicked, this, &KorvelWindow::saveSettings);
-    connect(ui.pbBrowse, &QPushButton::clicked, this, &KorvelWindow::selectImage);
-    connect(ui.cbAutostart, &QCheckBox::clicked, this, &KorvelWindow::changeAutostart);
-    connect(ui.pbExit, &QPushButton::clicked, this, &QWidget::close);
-    connect(ui.pushButton, &QPushButton::clicked, this, &KorvelWindow::preview);
+    connect(m_form.cbOver, &QCheckBox::clicked, this, &KorvelWindow::stateOver);
+    connect(m_form.pbSave, &QPushButton::clicked, this, &KorvelWindow::saveSettings);
+    connect(m_form.pbBrowse, &QPushButton::clicked, this, &KorvelWindow::selectImage);
+    connect(m_form.cbAutostart, &QCheckBox::clicked, this, &KorvelWindow::changeAutostart);
+    connect(m_form.pbExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_form.pushButton, &QPushButton::clicked, this, &KorvelWindow::preview);
 
     loadSettings();
 }
@@ -56,13 +56,13 @@ template <typename Action> void guarded(QWidget *window, Action action)
 
 void KorvelWindow::stateOver()
 {
-    ui.textEdit->setEnabled(ui.cbOver->checkState() != Qt::Unchecked);
+    m_form.textEdit->setEnabled(m_form.cbOver->checkState() != Qt::Unchecked);
 }
 
 void KorvelWindow::selectImage()
 {
     guarded(this, [this] {
-        ui.lineBrowse->setText(
+        m_form.lineBrowse->setText(
             QFileDialog::getOpenFileName(this, QString::fromUtf8(msg::ChooseImageCaption),
                                          QString(), QString::fromUtf8(msg::ChooseImageFilter)));
     });
@@ -70,26 +70,27 @@ void KorvelWindow::selectImage()
 
 void KorvelWindow::loadSettings()
 {
-    loadSettingsIntoForm(*m_context.settings, ui);
-    loadAutostartState(ui.cbAutostart, m_context.paths.autostartEntry);
+    loadSettingsIntoForm(*m_context.settings, m_form);
+    loadAutostartState(m_form.cbAutostart, m_context.paths.autostartEntry);
 }
 
 void KorvelWindow::saveSettings()
 {
-    guarded(this, [this] { saveSettingsFromForm(this, ui, *m_context.settings, m_context.paths); });
+    guarded(this,
+            [this] { saveSettingsFromForm(this, m_form, *m_context.settings, m_context.paths); });
 }
 
 void KorvelWindow::preview()
 {
     guarded(this, [this] {
-        if (previewWindow *shown = showPreview(this, ui, m_context))
-            newWindow = shown;
+        if (PreviewWindow *shown = showPreview(this, m_form, m_context))
+            m_preview = shown;
     });
 }
 
 void KorvelWindow::changeAutostart()
 {
-    guarded(this, [this] { switchAutostart(ui.cbAutostart, this, m_context.paths); });
+    guarded(this, [this] { switchAutostart(m_form.cbAutostart, this, m_context.paths); });
 }
 
 } // namespace korvel

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "Ui_MainWindow.h"
 #include "mainwindow/AppContext.h"
+#include "mainwindow/MainForm.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 namespace korvel {
 
-class previewWindow;
+class PreviewWindow;
 
 // The settings window. Its widgets come from the main form file; each control
 // runs one parameterless handler, connected on `clicked` so that states set by
@@ -33,8 +33,8 @@ public slots:
 
 private:
     AppContext m_context;
-    Ui_MainWindow ui;
-    QPointer<previewWindow> newWindow;
+    MainForm m_form;
+    QPointer<PreviewWindow> m_preview;
 };
 
 } // namespace korvel

@@ -2,12 +2,12 @@
 
 #include "mainwindow/AppContext.h"
 #include "mainwindow/FormSettings.h"
+#include "mainwindow/MainForm.h"
 #include "mainwindow/Messages.h"
-#include "mainwindow/Ui_MainWindow.h"
 #include "picture/JobFromSettings.h"
-#include "preview/PreviewImage.h"
+#include "picture/PictureComposition.h"
 #include "preview/PreviewRun.h"
-#include "preview/previewWindow.h"
+#include "preview/PreviewWindow.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -27,17 +27,17 @@ void warn(QWidget *parent, const QString &text)
     QMessageBox::warning(parent, QString::fromUtf8(msg::ErrorTitle), text);
 }
 
-QString failureText(PreviewFailure failure, const PreviewJob &job)
+QString failureText(PictureFailure failure, const PictureJob &job)
 {
     switch (failure) {
-    case PreviewFailure::ImageUnreadable:
+    case PictureFailure::ImageUnreadable:
         return QString::fromUtf8(msg::PreviewImageUnreadable) + job.imagePath;
-    case PreviewFailure::ImageTooLarge:
+    case PictureFailure::ImageTooLarge:
         return QString::fromUtf8(msg::PreviewImageTooLarge) + job.imagePath;
-    case PreviewFailure::FontUnusable:
+    case PictureFailure::FontUnusable:
         return QString::fromUtf8(msg::PreviewFontUnusable) + job.fontPath;
-    case PreviewFailure::FontSizeRefused:
-    case PreviewFailure::None:
+    case PictureFailure::FontSizeRefused:
+    case PictureFailure::None:
         break;
     }
     return QString::fromUtf8(msg::PreviewFontSizeRefused) + QString::number(job.fontPixelSize);
@@ -45,7 +45,7 @@ QString failureText(PreviewFailure failure, const PreviewJob &job)
 
 } // namespace
 
-previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const AppContext &context)
+PreviewWindow *showPreview(QWidget *mainWindow, const MainForm &ui, const AppContext &context)
 {
     const QString imagePath = ui.lineBrowse->text();
     if (imagePath.isEmpty()) {
@@ -55,7 +55,7 @@ previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const A
     const QDesktopWidget *desktop = QApplication::desktop();
     // A path that came from the settings file shows the installed wallpaper (see ImageChoice).
     const ImageChoice image = chosenImage(ui, context.paths.wallpaper);
-    PreviewJob job =
+    PictureJob job =
         jobFromSettings(settingsFromForm(ui, context.paths.wallpaper), image.path,
                         QSize(desktop->width(), desktop->height()), context.paths.font);
     job.imageLinks = image.links;
@@ -72,10 +72,10 @@ previewWindow *showPreview(QWidget *mainWindow, const Ui_MainWindow &ui, const A
         return nullptr;
     }
     // The file is written on a second thread while the window is built here.
-    std::unique_ptr<previewWindow> window;
+    std::unique_ptr<PreviewWindow> window;
     QString failure;
     try {
-        window = std::make_unique<previewWindow>(*context.previewForm, run.path(), run.picture());
+        window = std::make_unique<PreviewWindow>(*context.previewForm, run.path(), run.picture());
     } catch (const std::exception &error) {
         failure = QString::fromUtf8(msg::PreviewWindowFailed) + QString::fromUtf8(error.what());
     }

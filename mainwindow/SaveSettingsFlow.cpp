@@ -2,8 +2,8 @@
 
 #include "base/Paths.h"
 #include "mainwindow/FormSettings.h"
+#include "mainwindow/MainForm.h"
 #include "mainwindow/Messages.h"
-#include "mainwindow/Ui_MainWindow.h"
 #include "save/SaveJob.h"
 #include "settings/SettingsFile.h"
 
@@ -89,7 +89,7 @@ QString saveFailureText(const SaveOutcome &outcome, const QString &settingsPath)
     return QString();
 }
 
-void saveSettingsFromForm(QWidget *window, const Ui_MainWindow &ui, const SettingsFile &settings,
+void saveSettingsFromForm(QWidget *window, const MainForm &ui, const SettingsFile &settings,
                           const Paths &paths)
 {
     const QMessageBox::StandardButton answer =

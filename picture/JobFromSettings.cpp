@@ -6,7 +6,7 @@
 
 namespace korvel {
 
-PreviewJob jobFromSettings(const DisplaySettings &settings, const QString &imagePath,
+PictureJob jobFromSettings(const DisplaySettings &settings, const QString &imagePath,
                            const QSize &desktop, const QString &fontPath)
 {
     SystemInfoRequest request;
@@ -16,7 +16,7 @@ PreviewJob jobFromSettings(const DisplaySettings &settings, const QString &image
     request.netmask = settings.Netmask;
     request.gateway = settings.Gateway;
 
-    PreviewJob job;
+    PictureJob job;
     job.imagePath = imagePath;
     job.fontPath = fontPath;
     job.desktop = desktop;

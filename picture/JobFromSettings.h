@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preview/PreviewImage.h"
+#include "picture/PictureComposition.h"
 #include "settings/DisplaySettings.h"
 
 namespace korvel {
@@ -10,7 +10,7 @@ namespace korvel {
 // size and position, on the image at `imagePath` stretched to `desktop`. The
 // window's preview and the desktop tool both draw through this, so that the
 // preview is what the tool puts on the desktop.
-PreviewJob jobFromSettings(const DisplaySettings &settings, const QString &imagePath,
+PictureJob jobFromSettings(const DisplaySettings &settings, const QString &imagePath,
                            const QSize &desktop, const QString &fontPath);
 
 } // namespace korvel

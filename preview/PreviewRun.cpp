@@ -8,11 +8,11 @@
 
 namespace korvel {
 
-PreviewRun PreviewRun::start(const PreviewJob &job, const QString &tempDir)
+PreviewRun PreviewRun::start(const PictureJob &job, const QString &tempDir)
 {
     PreviewRun run;
-    const ComposedPreview composed = composePreviewImage(job);
-    if (composed.failure != PreviewFailure::None) {
+    const ComposedPicture composed = composePicture(job);
+    if (composed.failure != PictureFailure::None) {
         run.m_result = Result::PictureFailed;
         run.m_pictureFailure = composed.failure;
         return run;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preview/PreviewImage.h"
+#include "picture/PictureComposition.h"
 #include "preview/TemporaryImage.h"
 
 #include <QImage>
@@ -20,13 +20,13 @@ public:
 
     // Composes the picture and, when that worked, starts writing it to a new
     // file in `tempDir`.
-    static PreviewRun start(const PreviewJob &job, const QString &tempDir);
+    static PreviewRun start(const PictureJob &job, const QString &tempDir);
     PreviewRun(PreviewRun &&) = default;
     ~PreviewRun();
 
     Result result() const { return m_result; }
     // For PictureFailed: why the picture could not be made.
-    PreviewFailure pictureFailure() const { return m_pictureFailure; }
+    PictureFailure pictureFailure() const { return m_pictureFailure; }
     // What the file holds: an image with alpha in its unpremultiplied form.
     const QImage &picture() const { return m_picture; }
     const QString &path() const;
@@ -40,7 +40,7 @@ private:
     PreviewRun() = default;
 
     Result m_result = Result::Started;
-    PreviewFailure m_pictureFailure = PreviewFailure::None;
+    PictureFailure m_pictureFailure = PictureFailure::None;
     QImage m_picture;
     std::optional<TemporaryImageFile> m_file;
     std::future<bool> m_written;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FileDescriptor.h"
+#include "base/FileDescriptor.h"
 
 #include <QString>
 

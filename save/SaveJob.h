@@ -1,8 +1,8 @@
 #pragma once
 
+#include "picture/ImageSource.h"
 #include "save/ImageChoice.h"
 #include "settings/DisplaySettings.h"
-#include "settings/ImageSource.h"
 
 #include <QString>
 

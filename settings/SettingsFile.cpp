@@ -1,6 +1,6 @@
 #include "SettingsFile.h"
 
-#include "app/FileDescriptor.h"
+#include "base/FileDescriptor.h"
 #include "base/ReplacementFile.h"
 
 #include <QFile>

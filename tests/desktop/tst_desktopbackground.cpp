@@ -1,9 +1,9 @@
-#include "desktop/CompactPng.h"
 #include "desktop/LxqtDesktop.h"
 #include "desktop/PlasmaDesktop.h"
 #include "desktop/RootWindowBackground.h"
 #include "desktop/XfceDesktop.h"
 #include "helpers/TestEnvironment.h"
+#include "picture/CompactPng.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The libFuzzer targets: KORVEL_FUZZ names the function below that takes the input.
-#include "preview/JpegDecoder.h"
-#include "preview/PngDecoder.h"
+#include "picture/ImageHeader.h"
+#include "picture/JpegDecoder.h"
+#include "picture/PngDecoder.h"
 #include "settings/DisplaySettingsIo.h"
-#include "settings/ImageHeader.h"
 
 #include <QtEndian>
 

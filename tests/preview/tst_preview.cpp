@@ -3,11 +3,11 @@
 #include "helpers/Unprivileged.h"
 #include "mainwindow/KorvelWindow.h"
 #include "picture/InfoText.h"
-#include "preview/JpegDecoder.h"
-#include "preview/PngDecoder.h"
-#include "preview/PreviewImage.h"
+#include "picture/JpegDecoder.h"
+#include "picture/PictureComposition.h"
+#include "picture/PngDecoder.h"
+#include "preview/PreviewWindow.h"
 #include "preview/TemporaryImage.h"
-#include "preview/previewWindow.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -21,9 +21,9 @@ namespace {
 
 const QString Images = QStringLiteral(KORVEL_TEST_DATA "/images/");
 
-PreviewJob job(const QString &image, const QString &text, const QSize &desktop = {1920, 1080})
+PictureJob job(const QString &image, const QString &text, const QSize &desktop = {1920, 1080})
 {
-    PreviewJob job;
+    PictureJob job;
     job.imagePath = Images + image;
     job.fontPath = Paths::installed().font;
     job.fontPixelSize = 40;
@@ -48,11 +48,11 @@ QVector<QRect> inkLines(const QImage &image)
     return lines;
 }
 
-QList<QPointer<previewWindow>> livePreviews()
+QList<QPointer<PreviewWindow>> livePreviews()
 {
-    QList<QPointer<previewWindow>> found;
+    QList<QPointer<PreviewWindow>> found;
     for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *preview = qobject_cast<previewWindow *>(widget))
+        if (auto *preview = qobject_cast<PreviewWindow *>(widget))
             found.append(preview);
     return found;
 }
@@ -71,7 +71,7 @@ void pressPreview(QWidget &window, const QString &image)
 
 const QString Jpeg = Images + QStringLiteral("halves.jpg");
 
-constexpr int Expiry = previewWindow::ShowMilliseconds + 1500;
+constexpr int Expiry = PreviewWindow::ShowMilliseconds + 1500;
 
 } // namespace
 
@@ -94,7 +94,7 @@ private slots:
                       "</item></layout></widget></ui>");
         auto window = env.makeWindow();
         pressPreview(*window, Jpeg);
-        const QPointer<previewWindow> first = livePreviews().value(0);
+        const QPointer<PreviewWindow> first = livePreviews().value(0);
         QVERIFY(first && first->isVisible() && first->isFullScreen() &&
                 first->windowTitle().isEmpty() && first->parentWidget() == nullptr);
         QCOMPARE(first->geometry(), QApplication::desktop()->geometry());
@@ -104,10 +104,10 @@ private slots:
         // A second apart, so that load cannot make the two timers look like one.
         QTest::qWait(1000);
         pressPreview(*window, Images + QStringLiteral("clear.png")); // transparent
-        const QPointer<previewWindow> second = livePreviews().value(livePreviews()[0] == first);
+        const QPointer<PreviewWindow> second = livePreviews().value(livePreviews()[0] == first);
         QVERIFY(livePreviews().size() == 2 && tempFiles(env).size() == 2);
         // Each window shows exactly what its file holds, alpha included.
-        for (const previewWindow *shown : {first.data(), second.data()}) {
+        for (const PreviewWindow *shown : {first.data(), second.data()}) {
             const QImage written(env.paths().tempDir + tempFiles(env).value(shown == second));
             QCOMPARE(shown->findChild<QLabel *>()
                          ->pixmap(Qt::ReturnByValue)
@@ -117,7 +117,7 @@ private slots:
         }
         // Closed early by the user, the first one still removes its file on time, and only its.
         QVERIFY(first->close());
-        QTest::qWait(previewWindow::ShowMilliseconds - 1300);
+        QTest::qWait(PreviewWindow::ShowMilliseconds - 1300);
         QCOMPARE(tempFiles(env).size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
         QVERIFY(second && second->isVisible() && !tempFiles(env).contains(files[0]));
@@ -182,13 +182,13 @@ private slots:
         QFETCH(int, width);
         QFETCH(TextPosition, position);
         QFETCH(int, edge);
-        PreviewJob s = job("white.png", "H\nH", {width, 300});
+        PictureJob s = job("white.png", "H\nH", {width, 300});
         s.colorIndex = 2;
         // The ink of "H" starts its side bearing right of the line's edge and ends on the baseline.
-        const int bearing = inkLines(composePreviewImage(s).image).value(0).left() - 100;
+        const int bearing = inkLines(composePicture(s).image).value(0).left() - 100;
         QVERIFY(bearing >= 0 && bearing < s.fontPixelSize / 4);
         s.position = position;
-        const QImage image = composePreviewImage(s).image;
+        const QImage image = composePicture(s).image;
         const QVector<QRect> lines = inkLines(image);
         QCOMPARE(lines.size(), 2);
         const int ascent = lines[0].bottom() + 1 - 50;
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(image.pixel(edge + bearing + 2, lines[0].center().y()), qRgb(0, 128, 0));
 
         s.text = composeInfoText({{}, QStringLiteral("desk"), {}, {}, {}}, {});
-        const int top = inkLines(composePreviewImage(s).image).value(0).top();
+        const int top = inkLines(composePicture(s).image).value(0).top();
         QVERIFY(top >= 50 + 2 * (ascent + 4) && top < 50 + 3 * (ascent + 4));
     }
 
@@ -207,7 +207,7 @@ private slots:
     void stretchesToTheDesktop()
     {
         for (const char *name : {"halves.jpg", "halves.png"}) { // 800 x 600, red | blue
-            const QImage image = composePreviewImage(job(name, {})).image;
+            const QImage image = composePicture(job(name, {})).image;
             QCOMPARE(image.size(), QSize(1920, 1080));
             QVERIFY(qRed(image.pixel(900, 1000)) > 240 && qBlue(image.pixel(1020, 1000)) > 240);
         }
@@ -251,7 +251,7 @@ private slots:
             QCOMPARE(half.pixel(7, 3), qRgba(mean(qRed), mean(qGreen), mean(qBlue), mean(qAlpha)));
         }
         // The desktop image keeps alpha premultiplied.
-        PreviewJob png = job("formats/" + file, {}, qt.size());
+        PictureJob png = job("formats/" + file, {}, qt.size());
         const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
         QCOMPARE(loadDesktopImage(png).image.convertToFormat(premultiplied),
                  QImage::fromData(bytes).convertToFormat(premultiplied));
@@ -263,7 +263,7 @@ private slots:
         damaged[bytes.size() / 2] = char(damaged[bytes.size() / 2] ^ 0x20);
         for (const QByteArray &broken : {damaged, bytes.left(bytes.size() * 2 / 3)}) {
             png.imagePath = env.writeFile("broken.png", broken);
-            QCOMPARE(loadDesktopImage(png).failure, PreviewFailure::ImageUnreadable);
+            QCOMPARE(loadDesktopImage(png).failure, PictureFailure::ImageUnreadable);
         }
     }
 

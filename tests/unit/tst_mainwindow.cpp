@@ -8,7 +8,7 @@
 #include "hostinfo/RouteTable.h"
 #include "mainwindow/FormSettings.h"
 #include "mainwindow/KorvelWindow.h"
-#include "mainwindow/Ui_MainWindow.h"
+#include "mainwindow/MainForm.h"
 #include "picture/InfoText.h"
 #include "picture/JobFromSettings.h"
 #include "preview/TemporaryImage.h"
@@ -55,9 +55,9 @@ QString describe(const SystemInfo &info)
 }
 
 // The installed main form set up on a plain window, without the window's handlers.
-struct Form : TestEnvironment, QMainWindow, Ui_MainWindow
+struct Form : TestEnvironment, QMainWindow, MainForm
 {
-    Form() : Ui_MainWindow(*context().mainForm) { setupUi(this); }
+    Form() : MainForm(*context().mainForm) { setupUi(this); }
 };
 
 } // namespace
@@ -140,7 +140,7 @@ private slots:
                 b->setChecked(b->objectName() == row[1]);
             }
             const DisplaySettings settings = settingsFromForm(form, {});
-            const PreviewJob job = jobFromSettings(settings, {}, {1000, 600}, {});
+            const PictureJob job = jobFromSettings(settings, {}, {1000, 600}, {});
             result = settings.Position + ' ' + QString::number(textLeftEdge(job.position, 1000));
         }
         QCOMPARE(result, row[2]);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preview/ImageDecoding.h"
+#include "picture/ImageDecoding.h"
 
 #include <QByteArray>
 #include <QSize>

@@ -1,7 +1,7 @@
 #include "JpegDecoder.h"
 
-#include "settings/ImageHeader.h"
-#include "settings/ImageSource.h"
+#include "picture/ImageHeader.h"
+#include "picture/ImageSource.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "PreviewImage.h"
+#include "PictureComposition.h"
 
-#include "preview/JpegDecoder.h"
-#include "preview/PngDecoder.h"
-#include "settings/ImageSource.h"
+#include "picture/ImageSource.h"
+#include "picture/JpegDecoder.h"
+#include "picture/PngDecoder.h"
 
 #include <QBuffer>
 #include <QGlyphRun>
@@ -20,9 +20,9 @@ namespace {
 // Sizes beyond this the font engine is not asked for.
 constexpr int MaxFontPixelSize = 4096;
 
-ComposedPreview failed(PreviewFailure failure)
+ComposedPicture failed(PictureFailure failure)
 {
-    ComposedPreview result;
+    ComposedPicture result;
     result.failure = failure;
     return result;
 }
@@ -31,14 +31,14 @@ ComposedPreview failed(PreviewFailure failure)
 // regular, and images whose declared size is too large before decoding.
 // Without `toolkitReader`, only the quick decoders are used, and an image that
 // needs Qt's reader gives nullopt.
-std::optional<ComposedPreview> loadScaled(const PreviewJob &job, bool toolkitReader)
+std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitReader)
 {
     FileDescriptor::WholeFile file =
         FileDescriptor::readRegularFile(job.imagePath, ImageSource::MaxSize, job.imageLinks);
     if (file.problem == FileDescriptor::WholeFile::Problem::TooLarge)
-        return failed(PreviewFailure::ImageTooLarge);
+        return failed(PictureFailure::ImageTooLarge);
     if (file.problem != FileDescriptor::WholeFile::Problem::None)
-        return failed(PreviewFailure::ImageUnreadable);
+        return failed(PictureFailure::ImageUnreadable);
     const QSize &size = job.desktop;
     // PNG and JPEG decode here, in one pass each, straight to RGB32; a large
     // JPEG at the smallest of its own scales that still covers the desktop.
@@ -50,17 +50,17 @@ std::optional<ComposedPreview> loadScaled(const PreviewJob &job, bool toolkitRea
     case ImageDecoding::Outcome::Decoded:
         break;
     case ImageDecoding::Outcome::Corrupt:
-        return failed(PreviewFailure::ImageUnreadable);
+        return failed(PictureFailure::ImageUnreadable);
     case ImageDecoding::Outcome::TooLarge:
-        return failed(PreviewFailure::ImageTooLarge);
+        return failed(PictureFailure::ImageTooLarge);
     case ImageDecoding::Outcome::NotHandled: {
         if (!toolkitReader)
             return std::nullopt;
         const ImageSource source = ImageSource::fromContent(job.imagePath, std::move(file.bytes));
         if (source.refusal() == ImageSource::Refusal::TooManyPixels)
-            return failed(PreviewFailure::ImageTooLarge);
+            return failed(PictureFailure::ImageTooLarge);
         if (!source.isValid())
-            return failed(PreviewFailure::ImageUnreadable);
+            return failed(PictureFailure::ImageUnreadable);
         // Qt's reader for the format checked and nothing else: a reader chosen
         // by the content could decode a picture of any size inside another file.
         QBuffer buffer;
@@ -70,7 +70,7 @@ std::optional<ComposedPreview> loadScaled(const PreviewJob &job, bool toolkitRea
         reader.setAutoDetectImageFormat(false);
         reader.setDecideFormatFromContent(false);
         if (!reader.read(&image) || image.isNull())
-            return failed(PreviewFailure::ImageUnreadable);
+            return failed(PictureFailure::ImageUnreadable);
         break;
     }
     }
@@ -79,7 +79,7 @@ std::optional<ComposedPreview> loadScaled(const PreviewJob &job, bool toolkitRea
     // RGB32 draws and writes fastest; images with alpha keep it.
     image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                             : QImage::Format_RGB32);
-    ComposedPreview result;
+    ComposedPicture result;
     result.image = image;
     return result;
 }
@@ -138,35 +138,35 @@ int textLeftEdge(TextPosition position, int width)
     return static_cast<int>(width * 3.0 / 4.0);
 }
 
-ComposedPreview composePreviewImage(const PreviewJob &job)
+ComposedPicture composePicture(const PictureJob &job)
 {
     return drawInfoText(loadDesktopImage(job), job);
 }
 
-ComposedPreview loadDesktopImage(const PreviewJob &job)
+ComposedPicture loadDesktopImage(const PictureJob &job)
 {
     return *loadScaled(job, true);
 }
 
-std::optional<ComposedPreview> loadDesktopImageWithoutToolkit(const PreviewJob &job)
+std::optional<ComposedPicture> loadDesktopImageWithoutToolkit(const PictureJob &job)
 {
     return loadScaled(job, false);
 }
 
-ComposedPreview drawInfoText(ComposedPreview loaded, const PreviewJob &job)
+ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job)
 {
     if (job.fontPixelSize <= 0 || job.fontPixelSize > MaxFontPixelSize)
-        return failed(PreviewFailure::FontSizeRefused);
+        return failed(PictureFailure::FontSizeRefused);
     const QRawFont font(job.fontPath, job.fontPixelSize);
     if (!font.isValid())
-        return failed(PreviewFailure::FontUnusable);
+        return failed(PictureFailure::FontUnusable);
     const int ascent = qCeil(font.ascent());
     if (ascent <= 0)
-        return failed(PreviewFailure::FontSizeRefused);
-    if (loaded.failure != PreviewFailure::None)
+        return failed(PictureFailure::FontSizeRefused);
+    if (loaded.failure != PictureFailure::None)
         return loaded;
 
-    ComposedPreview result = std::move(loaded);
+    ComposedPicture result = std::move(loaded);
     QPainter painter(&result.image);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(textColor(job.colorIndex));

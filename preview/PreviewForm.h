@@ -7,10 +7,10 @@ namespace korvel {
 class FormClass;
 
 // The preview window's form. No code refers to any of its widgets.
-class Ui_Form
+class PreviewForm
 {
 public:
-    explicit Ui_Form(const FormClass &form) : m_form(form) {}
+    explicit PreviewForm(const FormClass &form) : m_form(form) {}
 
     // Throws StartupError when the form cannot be built.
     void setupUi(QWidget *window);

@@ -1,4 +1,4 @@
-#include "Ui_MainWindow.h"
+#include "MainForm.h"
 
 #include "forms/FormClass.h"
 #include "forms/StartupError.h"
@@ -35,7 +35,7 @@ void find(QMainWindow *window, const FormClass &form, Widget *&member, const cha
 
 } // namespace
 
-void Ui_MainWindow::setupUi(QMainWindow *window)
+void MainForm::setupUi(QMainWindow *window)
 {
     m_form.setupUi(window);
     find(window, m_form, cbUsername, "cbUsername");

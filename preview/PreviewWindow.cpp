@@ -1,4 +1,4 @@
-#include "previewWindow.h"
+#include "PreviewWindow.h"
 
 #include <QFile>
 #include <QLabel>
@@ -7,10 +7,10 @@
 
 namespace korvel {
 
-previewWindow::previewWindow(const FormClass &form, const QString &imageFile, const QImage &image)
-    : QWidget(nullptr), preview(form)
+PreviewWindow::PreviewWindow(const FormClass &form, const QString &imageFile, const QImage &image)
+    : QWidget(nullptr), m_form(form)
 {
-    preview.setupUi(this);
+    m_form.setupUi(this);
     auto *label = new QLabel(this);
     // The pixels are in memory already; reading the file back would only cost time.
     const QPixmap pixmap = QPixmap::fromImage(image);
@@ -24,7 +24,7 @@ previewWindow::previewWindow(const FormClass &form, const QString &imageFile, co
     });
 }
 
-void previewWindow::closeWindow(const QString &imageFile)
+void PreviewWindow::closeWindow(const QString &imageFile)
 {
     close();
     QFile::remove(imageFile);

@@ -1,10 +1,10 @@
-#include "Ui_Form.h"
+#include "PreviewForm.h"
 
 #include "forms/FormClass.h"
 
 namespace korvel {
 
-void Ui_Form::setupUi(QWidget *window)
+void PreviewForm::setupUi(QWidget *window)
 {
     m_form.setupUi(window);
 }

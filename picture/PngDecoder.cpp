@@ -1,6 +1,6 @@
 #include "PngDecoder.h"
 
-#include "settings/ImageSource.h"
+#include "picture/ImageSource.h"
 
 #include <QVector>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FileDescriptor.h"
+#include "base/FileDescriptor.h"
 
 #include <QColor>
 #include <QImage>
@@ -14,7 +14,7 @@ namespace korvel {
 enum class TextPosition { Left, Center, Right };
 
 // What the preview image is made of.
-struct PreviewJob
+struct PictureJob
 {
     QString imagePath;
     // Whether a symbolic link at imagePath is followed.
@@ -27,12 +27,12 @@ struct PreviewJob
     QString text;
 };
 
-enum class PreviewFailure { None, ImageUnreadable, ImageTooLarge, FontUnusable, FontSizeRefused };
+enum class PictureFailure { None, ImageUnreadable, ImageTooLarge, FontUnusable, FontSizeRefused };
 
-struct ComposedPreview
+struct ComposedPicture
 {
     QImage image;
-    PreviewFailure failure = PreviewFailure::None;
+    PictureFailure failure = PictureFailure::None;
 };
 
 // The top of the text block.
@@ -50,17 +50,17 @@ int textLeftEdge(TextPosition position, int width);
 // stretched on its own, alpha kept) and draws the text on it: every line
 // left-aligned at the position's edge, the first line's ascender at TextTop,
 // one line every ascent (whole pixels) + ExtraLineSpace.
-ComposedPreview composePreviewImage(const PreviewJob &job);
+ComposedPicture composePicture(const PictureJob &job);
 
-// The two halves of composePreviewImage(). The image needs no application
+// The two halves of composePicture(). The image needs no application
 // object and may be loaded on any thread; the text is drawn with the
 // application's font engine, onto the image loaded for the same job.
-ComposedPreview loadDesktopImage(const PreviewJob &job);
-ComposedPreview drawInfoText(ComposedPreview loaded, const PreviewJob &job);
+ComposedPicture loadDesktopImage(const PictureJob &job);
+ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job);
 
 // loadDesktopImage() before the application object exists, with the quick
 // PNG and JPEG decoders alone; nullopt for an image that needs Qt's reader
 // (whose plugins must not be loaded while the application starts).
-std::optional<ComposedPreview> loadDesktopImageWithoutToolkit(const PreviewJob &job);
+std::optional<ComposedPicture> loadDesktopImageWithoutToolkit(const PictureJob &job);
 
 } // namespace korvel

@@ -18,10 +18,10 @@ class FormClass;
 // Typed access to the widgets of the main form, by their object names.
 // setupUi() builds the form into the window and looks every widget up once;
 // a form that lacks one, or has it with another class, is rejected.
-class Ui_MainWindow
+class MainForm
 {
 public:
-    explicit Ui_MainWindow(const FormClass &form) : m_form(form) {}
+    explicit MainForm(const FormClass &form) : m_form(form) {}
 
     // Throws StartupError naming the first missing or mistyped widget.
     void setupUi(QMainWindow *window);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preview/Ui_Form.h"
+#include "preview/PreviewForm.h"
 
 #include <QImage>
 #include <QString>
@@ -12,7 +12,7 @@ namespace korvel {
 // its construction closes itself, removes the image file and releases itself.
 // It has no parent: it stays alive until its own timer has fired, however
 // early the user closes it or a newer preview replaces it.
-class previewWindow : public QWidget
+class PreviewWindow : public QWidget
 {
     Q_OBJECT
 
@@ -21,13 +21,13 @@ public:
 
     // Shows `image`, the pixels written to `imageFile`, and arms the timer;
     // does not show the window.
-    previewWindow(const FormClass &form, const QString &imageFile, const QImage &image);
+    PreviewWindow(const FormClass &form, const QString &imageFile, const QImage &image);
 
     // Closes the window, then removes `imageFile`.
     void closeWindow(const QString &imageFile);
 
 private:
-    Ui_Form preview;
+    PreviewForm m_form;
 };
 
 } // namespace korvel

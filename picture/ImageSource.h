@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/FileDescriptor.h"
-#include "settings/ImageHeader.h"
+#include "base/FileDescriptor.h"
+#include "picture/ImageHeader.h"
 
 #include <QByteArray>
 #include <QString>
