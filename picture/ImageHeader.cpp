@@ -1,10 +1,8 @@
 #include "ImageHeader.h"
 
-#include <csetjmp>
-#include <cstdio>
-#include <cstring>
+#include "picture/JpegErrors.h"
 
-#include <jpeglib.h>
+#include <cstring>
 
 namespace korvel {
 
@@ -14,19 +12,6 @@ quint32 bigEndian(const unsigned char *at)
 {
     return quint32(at[0]) << 24 | quint32(at[1]) << 16 | quint32(at[2]) << 8 | quint32(at[3]);
 }
-
-struct ErrorManager
-{
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void fail(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<ErrorManager *>(info->err)->jump, 1);
-}
-
-void ignore(j_common_ptr, int) {}
 
 quint64 roundUp(quint64 value, quint64 step)
 {
@@ -60,10 +45,8 @@ bool readFrame(jpeg_decompress_struct &info, const QByteArray &bytes, ImageHeade
 bool readJpeg(const QByteArray &bytes, ImageHeader &header)
 {
     jpeg_decompress_struct info;
-    ErrorManager errors;
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = fail;
-    errors.manager.emit_message = ignore;
+    JpegErrors errors;
+    errors.install(info);
     jpeg_create_decompress(&info);
     bool read = false;
     if (setjmp(errors.jump) == 0)

@@ -2,28 +2,11 @@
 
 #include "picture/ImageHeader.h"
 #include "picture/ImageSource.h"
-
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
+#include "picture/JpegErrors.h"
 
 namespace korvel {
 
 namespace {
-
-struct ErrorManager
-{
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void fail(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<ErrorManager *>(info->err)->jump, 1);
-}
-
-void ignore(j_common_ptr, int) {}
 
 // Called while libjpeg reads, at least once a row of blocks: a file with more
 // scans than any real one is given up before the extra passes add up.
@@ -31,7 +14,7 @@ void watchScans(j_common_ptr info)
 {
     const auto *d = reinterpret_cast<j_decompress_ptr>(info);
     if (d->input_scan_number > ImageHeader::maxJpegScans(d->image_width, d->image_height))
-        fail(info);
+        JpegErrors::fail(info);
 }
 
 // The decoding itself, with no object that a longjmp could skip the
@@ -95,10 +78,8 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast)
     if (bytes.size() < 3 || !bytes.startsWith("\xff\xd8\xff"))
         return result;
     jpeg_decompress_struct info;
-    ErrorManager errors;
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = fail;
-    errors.manager.emit_message = ignore;
+    JpegErrors errors;
+    errors.install(info);
     jpeg_create_decompress(&info);
     jpeg_progress_mgr progress = {};
     progress.progress_monitor = watchScans;

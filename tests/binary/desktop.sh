@@ -15,7 +15,6 @@ source "$here/sandbox.sh"
 sandbox_enter "$@"
 
 case=$2
-share=/usr/share/korvel/desktopinfo
 errors=/tmp/tool.stderr
 export XDG_CACHE_HOME=/tmp/cache
 

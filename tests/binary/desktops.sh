@@ -17,13 +17,12 @@ SANDBOX_NET=1
 source "$here/sandbox.sh"
 sandbox_enter "$@"
 
+row=$(grep "^$2 " "$here/../data/desktops/sessions.txt") || fail "no such session"
 case=$2
-share=/usr/share/korvel/desktopinfo
-errors=/tmp/tool.stderr
-row=$(grep "^$case " "$here/../data/desktops/sessions.txt") || fail "no such session"
 IFS='|' read -r _ session desktop ready saves ignore <<<"$row"
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
 desktop=$(trim "$desktop") ready=$(trim "$ready") saves=$(trim "$saves") ignore=$(trim "$ignore")
+errors=/tmp/tool.stderr
 
 # masked IMAGE: paints the ignored rectangles of the image black.
 masked() {

@@ -19,6 +19,9 @@
 # with the namespace, so the host's files are never changed. Xvfb picks its own
 # free display number (-displayfd), so sandboxes can run side by side.
 
+# The settings folder of both programs.
+share=/usr/share/korvel/desktopinfo
+
 sandbox_fail() {
     echo "sandbox: $*" >&2
     exit 2

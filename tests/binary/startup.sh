@@ -14,7 +14,6 @@ source "$here/sandbox.sh"
 sandbox_enter "$@"
 
 case=$2
-share=/usr/share/korvel/desktopinfo
 main_form=$share/korvelDesktopinfoGui.xml
 errors=/tmp/program.stderr
 
