@@ -5,7 +5,7 @@
 namespace korvel {
 
 // The host facts as the C library and the kernel report them. The only place
-// of the preview that calls into the system for them.
+// that calls into the system for them.
 class SystemHostSource : public HostSource
 {
 public:

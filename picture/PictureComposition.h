@@ -13,7 +13,7 @@ namespace korvel {
 
 enum class TextPosition { Left, Center, Right };
 
-// What the preview image is made of.
+// What a picture is made of.
 struct PictureJob
 {
     QString imagePath;
