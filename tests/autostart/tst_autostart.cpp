@@ -80,6 +80,9 @@ private slots:
         ModalAnswerer answerer;
         answerer.answerBox(QMessageBox::Ok); // the missing entry's box at start
         auto window = env.makeWindow();
+        if (before.isNull())
+            verifyBox(answerer.seen(), "Не найден файл\n" + path + "\nОн удален или не существует",
+                      nullptr);
         auto *box = window->findChild<QCheckBox *>(QStringLiteral("cbAutostart"));
         QCOMPARE(box->isChecked(), !enable); // as read from the entry
         const QString failure = QString(row[4]).replace("%1", path).replace("%2", folder);
