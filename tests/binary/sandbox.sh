@@ -150,11 +150,11 @@ app_end() {
     [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
 }
 
-# wait_window TITLE-REGEX: waits (10 s at most) for a visible window with
+# wait_window TITLE-REGEX: waits (20 s at most: a loaded machine may be slow) for a visible window with
 # that title, focuses it and prints its id.
 wait_window() {
     local id
-    id=$(timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+    id=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
     [ -n "$id" ] || { shot "missing-window" && fail "no window titled '$1'"; }
     xdotool windowfocus --sync "$id"
     echo "$id"
