@@ -1,5 +1,7 @@
 #include "CompactPng.h"
 
+#include "PngChunks.h"
+
 #include <QImage>
 
 #include <libdeflate.h>
@@ -11,27 +13,13 @@ namespace korvel {
 
 namespace {
 
-void putBigEndian(char *to, quint32 value)
+void putChunk(QByteArray &to, const char *type, const char *data, size_t size)
 {
-    to[0] = char(value >> 24);
-    to[1] = char(value >> 16);
-    to[2] = char(value >> 8);
-    to[3] = char(value);
-}
-
-void putChunk(QByteArray &png, const char *type, const char *data, size_t size)
-{
-    char head[8];
-    putBigEndian(head, quint32(size));
-    std::copy(type, type + 4, head + 4);
-    png.append(head, 8);
-    png.append(data, int(size));
-    uint32_t crc = libdeflate_crc32(0, type, 4);
-    if (size > 0) // a null buffer would start over
-        crc = libdeflate_crc32(crc, data, size);
-    char tail[4];
-    putBigEndian(tail, crc);
-    png.append(tail, 4);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    const png::ChunkFrame frame = png::chunkFrame(type, bytes, quint32(size));
+    to.append(reinterpret_cast<const char *>(frame.head), sizeof frame.head);
+    to.append(data, int(size));
+    to.append(reinterpret_cast<const char *>(frame.tail), sizeof frame.tail);
 }
 
 struct FreeCompressor
@@ -78,18 +66,14 @@ QByteArray encodeCompactPng(const QImage &source)
     if (packed == 0)
         return {};
 
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    png.reserve(int(packed) + 64);
-    char header[13];
-    putBigEndian(header, quint32(image.width()));
-    putBigEndian(header + 4, quint32(image.height()));
-    header[8] = 8;                            // bits per channel
-    header[9] = 2;                            // RGB
-    header[10] = header[11] = header[12] = 0; // deflate, adaptive filters, no interlacing
-    putChunk(png, "IHDR", header, sizeof header);
-    putChunk(png, "IDAT", idat.constData(), packed);
-    putChunk(png, "IEND", nullptr, 0);
-    return png;
+    QByteArray file(png::Signature, png::SignatureSize);
+    file.reserve(int(packed) + 64);
+    unsigned char header[13];
+    png::header(header, quint32(image.width()), quint32(image.height()), 2); // RGB
+    putChunk(file, "IHDR", reinterpret_cast<const char *>(header), sizeof header);
+    putChunk(file, "IDAT", idat.constData(), packed);
+    putChunk(file, "IEND", nullptr, 0);
+    return file;
 }
 
 } // namespace korvel

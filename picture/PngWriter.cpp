@@ -1,5 +1,7 @@
 #include "PngWriter.h"
 
+#include "PngChunks.h"
+
 #include <QByteArray>
 #include <QImage>
 
@@ -55,27 +57,12 @@ private:
     bool m_ok = true;
 };
 
-void putBigEndian(unsigned char *to, quint32 value)
-{
-    to[0] = static_cast<unsigned char>(value >> 24);
-    to[1] = static_cast<unsigned char>(value >> 16);
-    to[2] = static_cast<unsigned char>(value >> 8);
-    to[3] = static_cast<unsigned char>(value);
-}
-
 void putChunk(FileSink &sink, const char *type, const unsigned char *data, quint32 size)
 {
-    unsigned char head[8];
-    putBigEndian(head, size);
-    std::memcpy(head + 4, type, 4);
-    uLong crc = crc32(0, head + 4, 4);
-    if (size > 0) // crc32() of no buffer starts over
-        crc = crc32(crc, data, size);
-    unsigned char tail[4];
-    putBigEndian(tail, static_cast<quint32>(crc));
-    sink.put(head, sizeof head);
+    const png::ChunkFrame frame = png::chunkFrame(type, data, size);
+    sink.put(frame.head, sizeof frame.head);
     sink.put(data, size);
-    sink.put(tail, sizeof tail);
+    sink.put(frame.tail, sizeof frame.tail);
 }
 
 // The zlib stream of the image data, cut into IDAT chunks as it grows:
@@ -115,7 +102,7 @@ public:
     void finish()
     {
         unsigned char tail[4];
-        putBigEndian(tail, static_cast<quint32>(m_adler));
+        png::putBigEndian(tail, static_cast<quint32>(m_adler));
         append(tail, sizeof tail);
         emitChunk();
     }
@@ -165,14 +152,9 @@ bool writeFastPng(const QImage &source, int fd)
     const int height = image.height();
 
     FileSink sink(fd);
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    sink.put(signature, sizeof signature);
+    sink.put(reinterpret_cast<const unsigned char *>(png::Signature), png::SignatureSize);
     unsigned char header[13];
-    putBigEndian(header, static_cast<quint32>(width));
-    putBigEndian(header + 4, static_cast<quint32>(height));
-    header[8] = 8;                            // bits per channel
-    header[9] = alpha ? 6 : 2;                // RGBA or RGB
-    header[10] = header[11] = header[12] = 0; // deflate, no filters, no interlacing
+    png::header(header, static_cast<quint32>(width), static_cast<quint32>(height), alpha ? 6 : 2);
     putChunk(sink, "IHDR", header, sizeof header);
 
     const qint64 rowSize = 1 + qint64(width) * channels;
