@@ -152,12 +152,16 @@ app_end() {
 
 # wait_window TITLE-REGEX: waits (20 s at most: a loaded machine may be slow) for a visible window with
 # that title, focuses it and prints its id.
+# (xdotool gives up a search with an X error when a window it looks at goes
+# away meanwhile, as a closing box does; each search is therefore one poll.)
+found_window() {
+    FOUND=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$FOUND" ]
+}
 wait_window() {
-    local id
-    id=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
-    [ -n "$id" ] || { shot "missing-window" && fail "no window titled '$1'"; }
-    xdotool windowfocus --sync "$id"
-    echo "$id"
+    poll 20 found_window "$1" || { shot "missing-window" && fail "no window titled '$1'"; }
+    xdotool windowfocus --sync "$FOUND"
+    echo "$FOUND"
 }
 
 visible_windows() { xdotool search --onlyvisible --classname "$APP" 2>/dev/null || true; }
