@@ -2,6 +2,7 @@
 #include "picture/InfoText.h"
 #include "picture/JpegDecoder.h"
 #include "picture/PictureComposition.h"
+#include "picture/PngChunks.h"
 #include "picture/PngDecoder.h"
 
 #include <QtTest>
@@ -38,6 +39,49 @@ QVector<QRect> inkLines(const QImage &image)
         previous = row;
     }
     return lines;
+}
+
+// A PNG of seeded noise with every row filtered by `filter`, its image data in
+// several chunks. Half the samples take one of four levels, so that the
+// predictors tie often (Paeth's above all).
+QByteArray noisePng(int width, int height, int colourType, int filter)
+{
+    const int channels = colourType == 0 ? 1 : colourType == 4 ? 2 : colourType == 2 ? 3 : 4;
+    const int size = width * channels;
+    QRandomGenerator noise(quint32(colourType * 8 + filter));
+    QByteArray raw(size * height, Qt::Uninitialized), filtered;
+    for (char &sample : raw)
+        sample = char(noise.bounded(2) ? noise.bounded(4) * 85 : noise.bounded(256));
+    const auto at = [&](int y, int i) {
+        return y < 0 || i < 0 ? 0 : int(uchar(raw[y * size + i]));
+    };
+    for (int y = 0; y < height; ++y) {
+        filtered += char(filter);
+        for (int i = 0; i < size; ++i) {
+            const int a = at(y, i - channels), b = at(y - 1, i), c = at(y - 1, i - channels);
+            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+            const int predicted[] = {0, a, b, (a + b) / 2,
+                                     pa <= pb && pa <= pc ? a
+                                     : pb <= pc           ? b
+                                                          : c};
+            filtered += char(at(y, i) - predicted[filter]);
+        }
+    }
+    QByteArray file(png::Signature, png::SignatureSize);
+    const auto chunk = [&](const char *type, const QByteArray &data) {
+        const png::ChunkFrame frame = png::chunkFrame(
+            type, reinterpret_cast<const uchar *>(data.constData()), quint32(data.size()));
+        file += QByteArray(reinterpret_cast<const char *>(frame.head), 8) + data +
+                QByteArray(reinterpret_cast<const char *>(frame.tail), 4);
+    };
+    unsigned char header[13];
+    png::header(header, quint32(width), quint32(height), uchar(colourType));
+    chunk("IHDR", QByteArray(reinterpret_cast<const char *>(header), 13));
+    const QByteArray compressed = qCompress(filtered).mid(4); // the zlib stream after its length
+    for (int from = 0; from < compressed.size(); from += 4096)
+        chunk("IDAT", compressed.mid(from, 4096));
+    chunk("IEND", {});
+    return file;
 }
 
 } // namespace
@@ -120,19 +164,6 @@ private slots:
                  quick ? ImageDecoding::Outcome::Decoded : ImageDecoding::Outcome::NotHandled);
         const QImage qt = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
         QVERIFY(!quick || decoded.image.convertToFormat(QImage::Format_ARGB32) == qt);
-        // For a desktop of half its size or less, a PNG decodes at half size:
-        // each pixel the rounded mean of a 2 x 2 block, premultiplied.
-        const QSize halfSize(qt.width() / 2, qt.height() / 2);
-        const QImage half = decodeFastPng(bytes, halfSize).image;
-        if (quick && !jpeg) {
-            QCOMPARE(half.size(), halfSize);
-            const QRgb block[4] = {qPremultiply(qt.pixel(14, 6)), qPremultiply(qt.pixel(15, 6)),
-                                   qPremultiply(qt.pixel(14, 7)), qPremultiply(qt.pixel(15, 7))};
-            const auto mean = [&](int (*part)(QRgb)) {
-                return (part(block[0]) + part(block[1]) + part(block[2]) + part(block[3]) + 2) / 4;
-            };
-            QCOMPARE(half.pixel(7, 3), qRgba(mean(qRed), mean(qGreen), mean(qBlue), mean(qAlpha)));
-        }
         // The desktop image keeps alpha premultiplied.
         PictureJob png = job("formats/" + file, {}, qt.size());
         const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
@@ -148,6 +179,100 @@ private slots:
             png.imagePath = env.writeFile("broken.png", broken);
             QCOMPARE(loadDesktopImage(png).failure, PictureFailure::ImageUnreadable);
         }
+    }
+
+    void decodesNoiseAsQtDoes_data()
+    {
+        QTest::addColumn<int>("colourType");
+        QTest::addColumn<int>("filter");
+        for (int colourType : {0, 2, 4, 6})
+            for (int filter = 0; filter < 5; ++filter)
+                QTest::addRow("colour type %d, filter %d", colourType, filter)
+                    << colourType << filter;
+    }
+
+    // Qt's pixels; and for a desktop of at most half the size in both directions, the half
+    // size: per channel (a + b + c + d + 2) >> 2 of the premultiplied pixels of each 2 x 2
+    // block, the odd last column and row left out.
+    void decodesNoiseAsQtDoes()
+    {
+        QFETCH(int, colourType);
+        QFETCH(int, filter);
+        const QByteArray bytes = noisePng(67, 131, colourType, filter); // batches of 64 rows
+        const QImage qt = QImage::fromData(bytes, "PNG").convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(decodeFastPng(bytes).image.convertToFormat(QImage::Format_ARGB32), qt);
+        for (const QSize &desktop : {QSize(34, 65), QSize(33, 66)})
+            QCOMPARE(decodeFastPng(bytes, desktop).image.size(), qt.size());
+        const QImage half = decodeFastPng(bytes, {33, 65}).image;
+        QCOMPARE(half.size(), QSize(33, 65));
+        for (int y = 0; y < 65; ++y)
+            for (int x = 0; x < 33; ++x) {
+                QRgb mean = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    uint sum = 2;
+                    for (int i = 0; i < 4; ++i)
+                        sum += qPremultiply(qt.pixel(2 * x + i % 2, 2 * y + i / 2)) >> shift & 0xff;
+                    mean |= sum >> 2 << shift;
+                }
+                QCOMPARE(half.pixel(x, y), mean);
+            }
+    }
+
+    void decodesJpegAtTheDesktopsSizeOrMore_data()
+    {
+        QTest::addColumn<QSize>("source"); // for a desktop of 96 x 64
+        QTest::addColumn<int>("scale");    // decoded at 1 / scale
+        for (int times : {2, 4, 8})
+            for (int less : {0, 1}) {
+                const char *side = less == 1 ? " less one pixel" : "";
+                const int scale = less == 1 ? times / 2 : times;
+                QTest::addRow("%dx as wide%s", times, side)
+                    << QSize(96 * times - less, 512) << scale;
+                QTest::addRow("%dx as high%s", times, side)
+                    << QSize(768, 64 * times - less) << scale;
+            }
+    }
+
+    // Never below the desktop in either direction, and once scaled to it, close to Qt's whole
+    // decoding scaled there, on a texture of smoothed noise, in 8-bit channel steps: a mean
+    // below 1 at exact multiples; a side one pixel short ends in a half block of repeated
+    // edge, which shifts the picture by up to a quarter of a desktop pixel (a mean near 2).
+    void decodesJpegAtTheDesktopsSizeOrMore()
+    {
+        QFETCH(QSize, source);
+        QFETCH(int, scale);
+        const QSize desktop(96, 64);
+        QImage texture(source / 16, QImage::Format_RGB32);
+        QRandomGenerator noise(quint32(source.width() + source.height()));
+        for (int y = 0; y < texture.height(); ++y)
+            for (int x = 0; x < texture.width(); ++x)
+                texture.setPixel(x, y, noise.generate());
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) &&
+                texture.scaled(source, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .save(&buffer, "JPG", 90));
+        const QImage decoded = decodeFastJpeg(bytes, desktop).image;
+        const auto up = [&](int side) { return (side + scale - 1) / scale; }; // libjpeg rounds up
+        QCOMPARE(decoded.size(), QSize(up(source.width()), up(source.height())));
+        QVERIFY(decoded.width() >= desktop.width() && decoded.height() >= desktop.height());
+        const QImage ours =
+            decoded.scaled(desktop, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage qt = QImage::fromData(bytes)
+                              .convertToFormat(QImage::Format_RGB32)
+                              .scaled(desktop, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        int total = 0, largest = 0;
+        for (int y = 0; y < desktop.height(); ++y)
+            for (int x = 0; x < desktop.width(); ++x)
+                for (int shift = 0; shift < 24; shift += 8) {
+                    const int difference = std::abs(int(ours.pixel(x, y) >> shift & 0xff) -
+                                                    int(qt.pixel(x, y) >> shift & 0xff));
+                    total += difference;
+                    largest = std::max(largest, difference);
+                }
+        const double mean = double(total) / (desktop.width() * desktop.height() * 3);
+        QVERIFY2(mean < 3 && largest < 24,
+                 qPrintable(QStringLiteral("mean %1, largest %2").arg(mean).arg(largest)));
     }
 };
 
