@@ -2,11 +2,13 @@
 
 #include "ChangeWatcher.h"
 #include "DesktopSetters.h"
+#include "MonitorWatcher.h"
 #include "PictureCache.h"
 #include "RootWindowBackground.h"
 #include "autostart/AutostartEntry.h"
 #include "base/Diagnostics.h"
 #include "base/Paths.h"
+#include "display/DisplayDesktop.h"
 #include "picture/JobFromSettings.h"
 #include "settings/SettingsFile.h"
 
@@ -111,6 +113,7 @@ public:
             scheduleDrawing();
         });
         connect(qApp, &QGuiApplication::screenRemoved, this, schedule);
+        connect(new MonitorWatcher(this), &MonitorWatcher::changed, this, schedule);
 
         // A desktop that starts after the first drawing gets the picture too.
         connect(&m_desktops, &DesktopSetters::applied, this, [this](const QStringList &problems) {
@@ -153,17 +156,18 @@ private:
         for (const QString &line : stored.diagnostics(m_paths.settingsFile))
             report(line);
 
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        if (screen == nullptr)
+        const std::optional<DisplayDesktop> desktop = readDisplayDesktop();
+        if (!desktop || desktop->size.isEmpty())
             return fail(QStringLiteral("the X display has no screen"));
         PictureJob job =
-            jobFromSettings(stored.values, m_paths.wallpaper, screen->virtualSize(), m_paths.font);
+            jobFromSettings(stored.values, m_paths.wallpaper, desktop->size, m_paths.font);
+        job.monitors = desktop->monitors;
         // The installed wallpaper is always a regular file; a link there was planted.
         job.imageLinks = FileDescriptor::Links::Refuse;
         ComposedPicture loaded;
         if (early != nullptr && early->valid())
             loaded = early->get();
-        if (loaded.image.size() != job.desktop)
+        if (loaded.image.size() != loadedImageSize(job))
             loaded = loadDesktopImage(job);
         const ComposedPicture composed = drawInfoText(std::move(loaded), job);
         if (composed.failure != PictureFailure::None)
@@ -229,8 +233,8 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
         return 1;
     }
 
-    const QSize root = rootWindowSize();
-    if (root.isEmpty()) {
+    const std::optional<DisplayDesktop> desktop = readDisplayDesktop();
+    if (!desktop || desktop->size.isEmpty()) {
         printDiagnostic(QStringLiteral("cannot connect to the X display %1")
                             .arg(qEnvironmentVariable("DISPLAY")));
         return 1;
@@ -241,7 +245,8 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
         PictureJob job;
         job.imagePath = paths.wallpaper;
         job.imageLinks = FileDescriptor::Links::Refuse;
-        job.desktop = root;
+        job.desktop = desktop->size;
+        job.monitors = desktop->monitors;
         early = std::async(std::launch::async, [job] {
             return loadDesktopImageWithoutToolkit(job).value_or(ComposedPicture());
         });

@@ -335,15 +335,4 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
     return error;
 }
 
-QSize rootWindowSize(const QByteArray &displayName)
-{
-    int screenNumber = 0;
-    const Connection conn(
-        xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber));
-    if (xcb_connection_has_error(conn.get()) != 0)
-        return {};
-    const xcb_screen_t *screen = screenOf(conn.get(), screenNumber);
-    return screen ? QSize(screen->width_in_pixels, screen->height_in_pixels) : QSize();
-}
-
 } // namespace korvel

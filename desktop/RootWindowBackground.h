@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QSize>
 #include <QString>
 
 class QImage;
@@ -16,9 +15,5 @@ namespace korvel {
 // (pixmaps of desktops and other programs are never freed). Returns
 // an empty string on success, otherwise what went wrong.
 QString setRootBackground(const QImage &image, const QByteArray &displayName = QByteArray());
-
-// The size of the root window of the X display (empty: the one DISPLAY
-// names); an invalid size when there is none.
-QSize rootWindowSize(const QByteArray &displayName = QByteArray());
 
 } // namespace korvel

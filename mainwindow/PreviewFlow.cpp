@@ -8,9 +8,8 @@
 #include "picture/PictureComposition.h"
 #include "preview/PreviewRun.h"
 #include "preview/PreviewWindow.h"
+#include "preview/ScreenDesktop.h"
 
-#include <QApplication>
-#include <QDesktopWidget>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -52,13 +51,17 @@ PreviewWindow *showPreview(QWidget *mainWindow, const MainForm &ui, const AppCon
         warn(mainWindow, QString::fromUtf8(msg::NoImageChosen));
         return nullptr;
     }
-    const QDesktopWidget *desktop = QApplication::desktop();
+    // The preview shows what the desktop shows on the monitor the window is on.
+    const DisplayDesktop desktop = screenDesktop();
     // A path that came from the settings file shows the installed wallpaper (see ImageChoice).
     const ImageChoice image = chosenImage(ui, context.paths.wallpaper);
-    PictureJob job =
-        jobFromSettings(settingsFromForm(ui, context.paths.wallpaper), image.path,
-                        QSize(desktop->width(), desktop->height()), context.paths.font);
+    PictureJob job = jobFromSettings(settingsFromForm(ui, context.paths.wallpaper), image.path,
+                                     desktop.size, context.paths.font);
     job.imageLinks = image.links;
+    job.monitors = desktop.monitors;
+    job.shownMonitor =
+        desktop.monitors.monitorAt(desktop.size, mainWindow->frameGeometry().center());
+    const QRect monitor = desktop.monitors.monitors(desktop.size).at(job.shownMonitor);
 
     PreviewRun run = PreviewRun::start(job, context.paths.tempDir);
     const QString tempNotWritable = QString::fromUtf8(msg::PreviewTempNotWritable) +
@@ -90,8 +93,8 @@ PreviewWindow *showPreview(QWidget *mainWindow, const MainForm &ui, const AppCon
 
     window->setWindowTitle(QString());
     // Where no window manager acts on the full-screen request, the window
-    // still covers the desktop instead of keeping the form's size.
-    window->setGeometry(QApplication::desktop()->geometry());
+    // still covers its monitor instead of keeping the form's size.
+    window->setGeometry(monitor);
     window->showFullScreen();
     // It releases itself once its timer has fired.
     return window.release();

@@ -39,7 +39,7 @@ std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitRea
         return failed(PictureFailure::ImageTooLarge);
     if (file.problem != FileDescriptor::WholeFile::Problem::None)
         return failed(PictureFailure::ImageUnreadable);
-    const QSize &size = job.desktop;
+    const QSize size = loadedImageSize(job);
     // PNG and JPEG decode here, in one pass each, straight to RGB32; a large
     // JPEG at the smallest of its own scales that still covers the desktop.
     ImageDecoding decoded = decodeFastPng(file.bytes, size);
@@ -105,7 +105,52 @@ void drawLine(QPainter &painter, const QRawFont &font, const QString &line, cons
     painter.drawGlyphRun(baseline, run);
 }
 
+// The picture of the desktop, or of its shown monitor, laid out from the
+// wallpaper loaded at loadedImageSize(). Sets `area` to the rectangle of the
+// desktop that the picture shows. A null image when it cannot be allocated.
+QImage layOutMonitors(const QImage &wallpaper, const PictureJob &job, QRect *area)
+{
+    const QRect whole(QPoint(0, 0), job.desktop);
+    const QVector<QRect> monitors = job.monitors.monitors(job.desktop);
+    *area = job.shownMonitor >= 0 ? monitors.value(job.shownMonitor, whole) : whole;
+    if (monitors.size() == 1 && monitors.first() == *area && wallpaper.size() == area->size())
+        return wallpaper;
+    QImage canvas(area->size(), wallpaper.format());
+    if (canvas.isNull())
+        return canvas;
+    canvas.fill(Qt::black);
+    QPainter painter(&canvas);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    // The primary comes last: where monitors overlap, its part stays whole.
+    QVector<int> order;
+    for (int i = 0; i < monitors.size(); ++i) {
+        if (i != job.monitors.primary)
+            order.append(i);
+    }
+    order.append(job.monitors.primary);
+    QImage part;
+    for (const int i : std::as_const(order)) {
+        const QRect &rect = monitors.at(i);
+        if (!rect.intersects(*area))
+            continue;
+        if (rect.size() == wallpaper.size())
+            part = wallpaper;
+        else if (part.size() != rect.size())
+            part = wallpaper.scaled(rect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        painter.drawImage(rect.topLeft() - area->topLeft(), part);
+    }
+    return canvas;
+}
+
 } // namespace
+
+QSize loadedImageSize(const PictureJob &job)
+{
+    QSize size;
+    for (const QRect &rect : job.monitors.monitors(job.desktop))
+        size = size.expandedTo(rect.size());
+    return size;
+}
 
 QColor textColor(int colorIndex)
 {
@@ -166,18 +211,28 @@ ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job)
     if (loaded.failure != PictureFailure::None)
         return loaded;
 
-    ComposedPicture result = std::move(loaded);
+    ComposedPicture result;
+    QRect area;
+    result.image = layOutMonitors(loaded.image, job, &area);
+    loaded.image = QImage();
+    if (result.image.isNull())
+        return failed(PictureFailure::ImageTooLarge);
+    const QRect primary = job.monitors.primaryRect(job.desktop).translated(-area.topLeft());
+    if (!primary.intersects(result.image.rect()))
+        return result;
     QPainter painter(&result.image);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(textColor(job.colorIndex));
-    const int x = textLeftEdge(job.position, job.desktop.width());
+    if (primary != result.image.rect())
+        painter.setClipRect(primary);
+    const int x = primary.left() + textLeftEdge(job.position, primary.width());
     const int pitch = ascent + ExtraLineSpace;
     const QStringList lines = job.text.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         const int top = TextTop + i * pitch;
-        if (top >= job.desktop.height())
+        if (top >= primary.height())
             break;
-        drawLine(painter, font, lines.at(i), QPointF(x, top + ascent));
+        drawLine(painter, font, lines.at(i), QPointF(x, primary.top() + top + ascent));
     }
     painter.end();
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/FileDescriptor.h"
+#include "picture/MonitorLayout.h"
 
 #include <QColor>
 #include <QImage>
@@ -23,7 +24,12 @@ struct PictureJob
     int fontPixelSize = 0;
     int colorIndex = 0;
     TextPosition position = TextPosition::Left;
+    // The whole desktop: the bounding box of its monitors.
     QSize desktop;
+    MonitorLayout monitors;
+    // The picture of one monitor only (an index into the monitors), cut
+    // from the desktop's; -1 for the whole desktop.
+    int shownMonitor = -1;
     QString text;
 };
 
@@ -46,15 +52,23 @@ QColor textColor(int colorIndex);
 int textLeftEdge(TextPosition position, int width);
 
 // Loads the image by its content (a regular file only, read without blocking;
-// see ImageSource) at exactly the desktop size (each axis
-// stretched on its own, alpha kept) and draws the text on it: every line
-// left-aligned at the position's edge, the first line's ascender at TextTop,
-// one line every ascent (whole pixels) + ExtraLineSpace.
+// see ImageSource), gives every monitor the whole image stretched to its
+// rectangle (each axis on its own, alpha kept; the rest of the desktop
+// black) and draws the text on the primary monitor: every line left-aligned
+// at the position's edge of that monitor, the first line's ascender TextTop
+// below its top, one line every ascent (whole pixels) + ExtraLineSpace, cut
+// at its edges. With one monitor, the picture is the image at the desktop's
+// size with the text on it.
 ComposedPicture composePicture(const PictureJob &job);
 
+// The size the image is loaded at: the widest monitor's width by the
+// tallest one's height, so that no monitor's part is enlarged from it.
+QSize loadedImageSize(const PictureJob &job);
+
 // The two halves of composePicture(). The image needs no application
-// object and may be loaded on any thread; the text is drawn with the
-// application's font engine, onto the image loaded for the same job.
+// object and may be loaded on any thread; the monitors are laid out and the
+// text is drawn with the application's font engine, onto the image loaded
+// for the same job.
 ComposedPicture loadDesktopImage(const PictureJob &job);
 ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job);
 

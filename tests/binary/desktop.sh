@@ -137,6 +137,84 @@ case_flood() {
     [ "$(wc -l <"$errors")" = 1 ] || fail "not one line on standard error"
 }
 
+# Each line of monitors.txt is a desktop of several monitors. With a plain
+# wallpaper, the primary shows exactly what a single monitor of its size
+# shows, every other monitor the plain colour, the rest of the desktop is
+# black; with a wallpaper of four quarters, every monitor shows the whole
+# picture stretched to it (below the text). The window's preview shows what
+# its monitor shows, and covers that monitor.
+case_monitors() {
+    local screen position monitors m part want
+    convert -size 640x480 xc:'#3a6ea5' /tmp/plain-wallpaper.png
+    convert \( -size 320x240 xc:'#c03020' xc:'#2040c0' +append \) \
+        \( -size 320x240 xc:'#20a040' xc:'#e0c020' +append \) -append +repage /tmp/quarters.png
+    while read -r screen position monitors; do
+        sed -i "s/^Position=.*/Position=$position/" "$share/settings.ini"
+        cp /tmp/plain-wallpaper.png "$share/wallpaper.png"
+        part=$(tr ' ' '\n' <<<"$monitors" | sed -n 's/^\*[^:]*://p')
+        draw_on "${part%%+*}" && mv /tmp/root.png /tmp/single.png
+        draw_on "$screen" $monitors
+        local black=(-fill black)
+        for m in $monitors; do
+            part=${m#*:}
+            black+=(-draw "rectangle $(awk -F'[x+]' '{ print $3 "," $4 " " $3+$1-1 "," $4+$2-1 }' <<<"$part")")
+            convert /tmp/root.png -crop "$part" +repage /tmp/part.png
+            want=/tmp/single.png
+            [[ $m == \** ]] || { want=/tmp/plain.png && convert -size "${part%%+*}" xc:'#3a6ea5' $want; }
+            [ "$(compare -metric AE /tmp/part.png "$want" null: 2>&1)" = 0 ] ||
+                fail "$screen $m: not what a single monitor shows"
+        done
+        [ "$(convert /tmp/root.png "${black[@]}" -format '%[fx:maxima]' info:)" = 0 ] ||
+            fail "$screen: outside the monitors is not black"
+        cp /tmp/quarters.png "$share/wallpaper.png"
+        korvel-desktopinfo --once 2>"$errors" || fail "status $?"
+        import -window root /tmp/root.png
+        for m in $monitors; do
+            part=${m#*:}
+            convert /tmp/root.png -crop "$part" +repage -crop +0+400 +repage /tmp/part.png
+            convert /tmp/quarters.png -resize "${part%%+*}!" -crop +0+400 +repage /tmp/single.png
+            (($(compare -metric AE -fuzz 20% /tmp/part.png /tmp/single.png null: 2>&1) < 2000)) ||
+                fail "$screen $m: not the wallpaper stretched to the monitor"
+            [[ $screen != 3286x* ]] || continue
+            preview_on "$part"
+        done
+    done < <(grep -v '^#' "$here/../data/desktop/monitors.txt")
+}
+
+# draw_on SCREEN [NAME:GEOMETRY...]: a new X server of that size with these
+# monitors, the tool's picture drawn on it and kept in /tmp/root.png.
+draw_on() {
+    sandbox_stop_xvfb && sandbox_start_xvfb "$1" && shift
+    local m output=screen
+    for m; do
+        xrandr --setmonitor "${m%%:*}" "$(sed -E 's|^[^:]*:([0-9]+)x([0-9]+)|\1/300x\2/200|' <<<"$m")" $output >/dev/null
+        output=none
+    done
+    korvel-desktopinfo --once 2>"$errors" || fail "$*: status $?"
+    import -window root /tmp/root.png
+}
+
+# preview_on GEOMETRY: the window moved onto that monitor shows its preview
+# there, the monitor's part of /tmp/root.png.
+preview_on() {
+    app_start 0 ""
+    local main preview
+    main=$(wait_window '^Сведения на рабочем столе')
+    xdotool windowmove --sync "$main" "$(cut -d+ -f2 <<<"$1")" "$(cut -d+ -f3 <<<"$1")"
+    keys shift+Tab shift+Tab shift+Tab space # pbExit, pbSave, pushButton
+    preview=$(wait_other_window "$main")
+    [ -n "$preview" ] || fail "$1: no preview window"
+    sleep 0.5
+    [ "$(xdotool getwindowgeometry --shell "$preview" | awk -F= '{ v[$1] = $2 }
+        END { print v["WIDTH"] "x" v["HEIGHT"] "+" v["X"] "+" v["Y"] }')" = "$1" ] ||
+        fail "$1: the preview does not cover its monitor"
+    convert /tmp/root.png -crop "$1" +repage /tmp/part.png
+    [ "$(compare -metric AE /tmp/[0-9]*.png /tmp/part.png null: 2>&1)" = 0 ] ||
+        fail "$1: the preview is not what the monitor shows"
+    kill "$APP_PID" && wait "$APP_PID"
+    rm /tmp/[0-9]*.png
+}
+
 declare -F "case_$case" >/dev/null || fail "no such case"
 # shellcheck disable=SC2119 # no further folders
 sandbox_mount
