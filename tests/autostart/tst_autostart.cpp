@@ -1,7 +1,7 @@
 #include "autostart/AutostartEntry.h"
 #include "helpers/ModalAnswerer.h"
-#include "helpers/TestEnvironment.h"
 #include "helpers/Unprivileged.h"
+#include "helpers/WindowEnvironment.h"
 #include "mainwindow/KorvelWindow.h"
 
 #include <QCheckBox>
@@ -57,7 +57,7 @@ private slots:
         AS_NOBODY_IF(QTest::currentDataTag() == QByteArray("no write access"));
         QFETCH(QStringList, row);
         const bool locked = QTest::currentDataTag() == QByteArray("no write access");
-        TestEnvironment env;
+        WindowEnvironment env;
         const QByteArray installed = TestEnvironment::readFile(env.paths().autostartEntry);
         const auto content = [&](const QString &field) {
             return field == "-" ? QByteArray() : field == "@installed" ? installed : field.toUtf8();

@@ -3,10 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QtTest>
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TestEnvironment::TestEnvironment()
@@ -66,9 +68,36 @@ QByteArray TestEnvironment::readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void TestEnvironment::addRows(const QString &file, int columns)
+QString TestEnvironment::resolved(QString text) const
 {
-    QTest::addColumn<QStringList>("row");
+    return text.replace("@@", "\1")
+        .replace("@data/", KORVEL_TEST_DATA "/")
+        .replace('@', dir() + '/')
+        .replace('\1', '@');
+}
+
+bool TestEnvironment::plant(const QString &spec) const
+{
+    const QString name = spec.section(QRegularExpression("->|=>|=| "), 0, 0);
+    const QByteArray at = QFile::encodeName(path("share/" + name));
+    if (spec.contains("->"))
+        return QFile::link(spec.section("->", 1), path("share/" + name));
+    if (spec.contains("=>"))
+        return ::link(QFile::encodeName(spec.section("=>", 1)).constData(), at.constData()) == 0;
+    if (spec.startsWith("fifo "))
+        return ::mkfifo(QFile::encodeName(path("share/" + spec.mid(5))).constData(), 0666) == 0;
+    QString text = spec.section('=', 1);
+    const QRegularExpressionMatch m = QRegularExpression("\\{(.*)\\*(\\d+)\\}").match(text);
+    if (m.hasMatch())
+        text.replace(m.capturedStart(), m.capturedLength(),
+                     m.captured(1).repeated(m.captured(2).toInt()));
+    writeFile("share/" + name, text.toUtf8());
+    return true;
+}
+
+QVector<TestEnvironment::Row> TestEnvironment::readRows(const QString &file, int columns)
+{
+    QVector<Row> rows;
     const QString text = QString::fromUtf8(readFile(QStringLiteral(KORVEL_TEST_DATA "/") + file));
     for (const QString &line : text.split(QLatin1Char('\n'))) {
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
@@ -77,36 +106,23 @@ void TestEnvironment::addRows(const QString &file, int columns)
         fields.last().chop(1);
         if (fields.size() != columns + 1)
             qFatal("%s: not %d fields: %s", qPrintable(file), columns, qPrintable(line));
-        const QString tag = fields.takeFirst();
+        const QByteArray tag = fields.takeFirst().toUtf8();
         for (QString &field : fields) {
             QStringList parts = field.split("\\\\");
             for (QString &part : parts)
                 part.replace("\\n", "\n").replace("\\r", "\r");
             field = parts.join(QLatin1Char('\\'));
         }
-        QTest::newRow(qPrintable(tag)) << fields;
+        rows.append({tag, fields});
     }
+    return rows;
 }
 
-const korvel::SettingsFile &TestEnvironment::settings()
+void TestEnvironment::addRows(const QString &file, int columns)
 {
-    if (!m_settings)
-        m_settings = std::make_unique<korvel::SettingsFile>(m_paths.settingsFile);
-    return *m_settings;
-}
-
-korvel::AppContext TestEnvironment::context()
-{
-    if (!m_mainForm)
-        m_mainForm = korvel::FormClass::fromFile(m_paths.mainForm, QStringLiteral("QMainWindow"));
-    if (!m_previewForm)
-        m_previewForm = korvel::FormClass::fromFile(m_paths.previewForm, QStringLiteral("QWidget"));
-    return {m_paths, &*m_mainForm, &*m_previewForm, &settings()};
-}
-
-std::unique_ptr<korvel::KorvelWindow> TestEnvironment::makeWindow()
-{
-    return std::make_unique<korvel::KorvelWindow>(context());
+    QTest::addColumn<QStringList>("row");
+    for (const Row &row : readRows(file, columns))
+        QTest::newRow(row.tag.constData()) << row.fields;
 }
 
 QString TestEnvironment::stderrOf(const std::function<void()> &run)

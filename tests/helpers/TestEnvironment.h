@@ -1,23 +1,20 @@
 #pragma once
 
-#include "forms/FormClass.h"
-#include "mainwindow/AppContext.h"
-#include "mainwindow/KorvelWindow.h"
-#include "settings/SettingsFile.h"
+#include "base/Paths.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QVector>
 
 #include <functional>
-#include <memory>
-#include <optional>
 
 // A private folder that stands in for the program's fixed locations: the
 // installed forms, the settings file, the wallpaper, the autostart entry and
 // the temporary folder all live below it. The forms and the autostart entry
 // (autostart off) start as copies of the packaged files. The real font file
-// and /bin/bash are used.
+// and /bin/bash are used. The window's objects are in WindowEnvironment.
 class TestEnvironment
 {
 public:
@@ -33,25 +30,29 @@ public:
     QString writeFile(const QString &relative, const QByteArray &content) const;
     static QByteArray readFile(const QString &path);
 
+    // `text` with "@data/" standing for tests/data/, "@@" for "@" and any other "@" for the folder.
+    QString resolved(QString text) const;
+    // Plants `spec` below share/ as a member of the group could: "NAME->TARGET" a symbolic link,
+    // "NAME=>TARGET" a hard link, "fifo NAME", "NAME=TEXT" a file ("{TEXT*N}": TEXT N times).
+    // False when that failed.
+    bool plant(const QString &spec) const;
+
     // What this process writes to its standard error stream while `run` runs.
     static QString stderrOf(const std::function<void()> &run);
 
-    // Adds one QtTest row (column "row", a QStringList of `columns` fields) for
-    // each line "tag | field | field ..." of tests/data/`file`; "\n" in a field
-    // stands for a line end, "\r" for a carriage return, "\\" for a backslash; empty lines and
-    // lines starting with '#' are skipped.
+    // The lines "tag | field | field ..." of tests/data/`file`, `columns` fields each; "\n" in a
+    // field stands for a line end, "\r" for a carriage return, "\\" for a backslash; empty lines
+    // and lines starting with '#' are skipped.
+    struct Row
+    {
+        QByteArray tag;
+        QStringList fields;
+    };
+    static QVector<Row> readRows(const QString &file, int columns);
+    // Adds one QtTest row (column "row", the fields as a QStringList) for each row of readRows().
     static void addRows(const QString &file, int columns);
-
-    // The program-wide objects as start-up makes them, made on first use.
-    const korvel::SettingsFile &settings();
-    korvel::AppContext context();
-    // A main window built as start-up builds it (not shown).
-    std::unique_ptr<korvel::KorvelWindow> makeWindow();
 
 private:
     QTemporaryDir m_dir;
     korvel::Paths m_paths;
-    std::optional<korvel::FormClass> m_mainForm;
-    std::optional<korvel::FormClass> m_previewForm;
-    std::unique_ptr<korvel::SettingsFile> m_settings;
 };

@@ -1,0 +1,584 @@
+#include "app/WindowPlacement.h"
+#include "forms/StartupError.h"
+#include "helpers/ModalAnswerer.h"
+#include "helpers/WindowEnvironment.h"
+#include "hostinfo/CollectSystemInfo.h"
+#include "mainwindow/FormSettings.h"
+#include "mainwindow/MainForm.h"
+#include "mainwindow/SaveSettingsFlow.h"
+#include "picture/InfoText.h"
+#include "picture/JobFromSettings.h"
+#include "preview/PreviewWindow.h"
+#include "save/SaveJob.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+using namespace korvel;
+Q_DECLARE_METATYPE(korvel::SaveOutcome)
+
+namespace {
+
+using Window = KorvelWindow;
+
+const SystemInfoRequest All{true, true, true, true, true};
+const QString White = QStringLiteral(KORVEL_TEST_DATA "/images/white.png");
+const QString Jpeg = QStringLiteral(KORVEL_TEST_DATA "/images/halves.jpg");
+const QString Example = QStringLiteral(KORVEL_TEST_DATA "/settings/saved-example.ini");
+constexpr int Expiry = PreviewWindow::ShowMilliseconds + 1500;
+
+// The installed main form set up on a plain window, without the window's handlers.
+struct Form : WindowEnvironment, QMainWindow, MainForm
+{
+    Form() : MainForm(*context().mainForm) { setupUi(this); }
+};
+
+template <typename Widget = QAbstractButton> Widget *child(QWidget *window, const char *name)
+{
+    return window->findChild<Widget *>(QLatin1String(name));
+}
+
+// Writes a small picture to `relative` below the test folder and returns its path.
+QString makeImage(const TestEnvironment &env, const QString &relative)
+{
+    return env.writeFile(relative, TestEnvironment::readFile(White));
+}
+
+// Everything the form shows, in one line: checked boxes, text, colour, size, position, image.
+QString formState(QWidget *window)
+{
+    QStringList state;
+    for (const char *name : {"cbUsername", "cbIPaddress", "cbNetmask", "cbGateway", "cbHostname",
+                             "cbOver", "cbLogo", "radioButton", "radioButton_2", "radioButton_3"})
+        if (child(window, name)->isChecked())
+            state << QLatin1String(name);
+    const auto *text = child<QTextEdit>(window, "textEdit");
+    state << (text->isEnabled() ? "edit:" : "text:") + text->toPlainText();
+    state << QStringLiteral("color:%1").arg(child<QComboBox>(window, "comboBox")->currentIndex());
+    state << QStringLiteral("size:%1").arg(child<QSpinBox>(window, "spinBox")->value());
+    state << "image:" + child<QLineEdit>(window, "lineBrowse")->text();
+    return state.join(QLatin1Char(' '));
+}
+
+// Saves answering `answer`, then Ok; the boxes that showed, one line each: title, text, icon,
+// buttons and whether `window` is their parent.
+QStringList save(Window *window, QMessageBox::StandardButton answer = QMessageBox::Yes)
+{
+    ModalAnswerer answerer;
+    answerer.answerBox(answer);
+    answerer.answerBox(QMessageBox::Ok);
+    window->saveSettings();
+    QStringList shown;
+    for (const ModalAnswerer::Seen &s : answerer.seen()) {
+        const char *parent = s.hadParent ? s.parent == window ? "window" : "other" : "-";
+        shown << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                     .arg(s.className, s.title, s.text, QString::number(s.icon),
+                          QString::number(s.buttons), parent);
+    }
+    return shown;
+}
+
+const QString Question =
+    QStringLiteral("QMessageBox|Сохранение параметров|Сохранить выбранные параметры?|4|%1|window")
+        .arg(QMessageBox::Yes | QMessageBox::No);
+const QString Saved = QStringLiteral("QMessageBox|Выполнено!|Параметры сохранены!|%1|%2|-")
+                          .arg(QMessageBox::Information)
+                          .arg(QMessageBox::Ok);
+
+// The file's type and mode, as lstat() gives them.
+int mode(const QString &path)
+{
+    struct stat st = {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode) : -1;
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QList<QPointer<PreviewWindow>> livePreviews()
+{
+    QList<QPointer<PreviewWindow>> found;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *preview = qobject_cast<PreviewWindow *>(widget))
+            found.append(preview);
+    return found;
+}
+
+QStringList tempFiles(const TestEnvironment &env)
+{
+    return QDir(env.paths().tempDir).entryList(QDir::Files | QDir::System | QDir::Hidden);
+}
+
+// Sets the image path and presses the preview button.
+void pressPreview(QWidget &window, const QString &image)
+{
+    child<QLineEdit>(&window, "lineBrowse")->setText(image);
+    child(&window, "pushButton")->click();
+}
+
+} // namespace
+
+// The window and its form: building it from the installed form file, the
+// buttons' handlers, loading and saving the settings through the form, the
+// boxes that answer the save and preview jobs, and the preview window.
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(livePreviews().isEmpty(), Expiry); }
+
+    void rejectsAFormWithoutItsWidgets_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("missing button")
+            << QByteArray("name=\"pbSave\"") << QByteArray("name=\"pbStore\"") << "\"pbSave\"";
+        QTest::newRow("missing line edit") << QByteArray("name=\"lineBrowse\"")
+                                           << QByteArray("name=\"linePath\"") << "\"lineBrowse\"";
+        QTest::newRow("spin box of another class")
+            << QByteArray("class=\"QSpinBox\"") << QByteArray("class=\"QDoubleSpinBox\"")
+            << "\"spinBox\" is a QDoubleSpinBox";
+        QTest::newRow("check box that is a radio button")
+            << QByteArray("class=\"QCheckBox\" name=\"cbAutostart\"")
+            << QByteArray("class=\"QRadioButton\" name=\"cbAutostart\"")
+            << "\"cbAutostart\" is a QRadioButton";
+    }
+    void rejectsAFormWithoutItsWidgets()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QString, error);
+        WindowEnvironment env;
+        QByteArray form = TestEnvironment::readFile(env.paths().mainForm);
+        QVERIFY(form.contains(from));
+        env.writeFile("share/korvelDesktopinfoGui.xml", form.replace(from, to));
+        try {
+            env.makeWindow();
+            QFAIL("the window was built");
+        } catch (const StartupError &e) {
+            const QString what = QString::fromUtf8(e.what());
+            QVERIFY2(what.contains(error) && what.contains(env.paths().mainForm), e.what());
+        }
+    }
+
+    void centresTheWindow_data()
+    {
+        QTest::addColumn<QSize>("desktop");
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<QPoint>("position");
+        QTest::newRow("fits") << QSize(800, 600) << QSize(500, 300) << QPoint(150, 150);
+        QTest::newRow("odd rounds down") << QSize(800, 600) << QSize(333, 300) << QPoint(233, 150);
+        QTest::newRow("wider") << QSize(640, 480) << QSize(645, 480) << QPoint(-3, 0);
+        QTest::newRow("taller") << QSize(640, 480) << QSize(640, 484) << QPoint(0, -2);
+        QTest::newRow("two screens") << QSize(3840, 1080) << QSize(560, 600) << QPoint(1640, 240);
+    }
+    void centresTheWindow()
+    {
+        QFETCH(QSize, desktop);
+        QFETCH(QSize, window);
+        QFETCH(QPoint, position);
+        QCOMPARE(centredPosition(desktop, window), position);
+    }
+
+    // One window through its life: the over check box, the browse button, the save button
+    // (with the logo box, which a new window reads back), then the exit button.
+    void windowReactsToItsButtons()
+    {
+        WindowEnvironment env;
+        const QString image = makeImage(env, "pictures/sea.png");
+        auto window = env.makeWindow();
+        QCOMPARE(window->size(), QSize(560, 600));
+        QVERIFY(window->findChild<QRadioButton *>("radioButton")->isChecked());
+        QVERIFY(!window->isVisible());
+        window->show();
+        auto *over = window->findChild<QCheckBox *>("cbOver");
+        auto *text = window->findChild<QTextEdit *>("textEdit");
+        QVERIFY(!over->isChecked() && !text->isEnabled());
+        QTest::mouseClick(over, Qt::LeftButton, {}, QPoint(5, over->height() / 2));
+        QVERIFY(over->isChecked() && text->isEnabled());
+        text->setPlainText("Кабинет 12");
+        over->click();
+        QVERIFY(!text->isEnabled());
+        QCOMPARE(text->toPlainText(), "Кабинет 12");
+        over->setChecked(true); // set by the program, not the user: no handler runs
+        QVERIFY(!text->isEnabled());
+        over->setTristate(true);
+        over->setCheckState(Qt::Unchecked);
+        over->click(); // unchecked -> partially checked
+        QCOMPARE(over->checkState(), Qt::PartiallyChecked);
+        QVERIFY(text->isEnabled());
+
+        auto *line = window->findChild<QLineEdit *>("lineBrowse");
+        ModalAnswerer answerer;
+        answerer.chooseFile(image);
+        answerer.chooseFile(QString());
+        window->findChild<QPushButton *>("pbBrowse")->click();
+        QCOMPARE(line->text(), image);
+        window->findChild<QPushButton *>("pbBrowse")->click();
+        QCOMPARE(line->text(), QString());
+        QCOMPARE(answerer.seen().size(), 2);
+        for (const ModalAnswerer::Seen &dialog : answerer.seen())
+            QVERIFY(dialog.className == "QFileDialog" && dialog.title == "Выбрать файл" &&
+                    dialog.parent == window.get() && dialog.answered);
+
+        answerer.clear();
+        auto *logo = window->findChild<QCheckBox *>("cbLogo");
+        QVERIFY(!logo->isChecked());
+        logo->setChecked(true);
+        line->setText(image);
+        answerer.answerBox(QMessageBox::Yes);
+        answerer.answerBox(QMessageBox::Ok);
+        window->findChild<QPushButton *>("pbSave")->click();
+        QCOMPARE(answerer.seen().value(1).text, "Параметры сохранены!");
+        QVERIFY(TestEnvironment::readFile(env.paths().settingsFile).contains("\nLogo=true\n"));
+        QVERIFY(env.makeWindow()->findChild<QCheckBox *>("cbLogo")->isChecked());
+        answerer.clear();
+        window->findChild<QPushButton *>("pbExit")->click();
+        QVERIFY(!window->isVisible());
+        QTest::qWait(20);
+        QVERIFY(answerer.seen().isEmpty());
+    }
+
+    // Each box asks the preview for its own fact, on its own line of the text
+    // block; the free text is in the picture only with cbOver checked.
+    void formAsksForItsFacts_data() { TestEnvironment::addRows("window/facts.txt", 2); }
+    void formAsksForItsFacts()
+    {
+        QFETCH(QStringList, row);
+        const int line = row[1].toInt();
+        Form form;
+        form.textEdit->setPlainText("Кабинет 12");
+        form.findChild<QCheckBox *>(row[0])->setChecked(true);
+        const auto job = [&] {
+            return jobFromSettings(settingsFromForm(form, {}), {}, {800, 600}, {}).text.split('\n');
+        };
+        const QStringList facts = composeInfoText(collectSystemInfo(All), "Кабинет 12").split('\n');
+        QStringList expected = QString(7, '\n').split('\n');
+        expected[line] = facts[line];
+        QVERIFY2(!facts[line].isEmpty(), "the system lacks this fact");
+        QCOMPARE(job(), expected);
+        // With every box but cbOver: every fact, and no free text.
+        form.cbOver->setChecked(false);
+        for (QCheckBox *box :
+             {form.cbUsername, form.cbHostname, form.cbIPaddress, form.cbNetmask, form.cbGateway})
+            box->setChecked(true);
+        QCOMPARE(job(), facts.mid(0, 7) << QString());
+        // Nor does a settings file with Over false bring it in (the desktop tool reads those).
+        DisplaySettings file;
+        file.OverText = "Кабинет 12";
+        QVERIFY(!jobFromSettings(file, {}, {800, 600}, {}).text.contains(file.OverText));
+    }
+
+    // The checked position button (none: right); the setting and the text's left edge on a
+    // desktop 1000 pixels wide.
+    void placesTheTextByTheCheckedButton_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("edge");
+        QTest::newRow("left") << "radioButton"
+                              << "left" << 100;
+        QTest::newRow("center") << "radioButton_2"
+                                << "center" << 400;
+        QTest::newRow("right") << "radioButton_3"
+                               << "right" << 750;
+        QTest::newRow("none checked") << ""
+                                      << "right" << 750;
+    }
+    void placesTheTextByTheCheckedButton()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, setting);
+        QFETCH(int, edge);
+        Form form;
+        for (QRadioButton *b : {form.radioButton, form.radioButton_2, form.radioButton_3}) {
+            b->setAutoExclusive(false);
+            b->setChecked(b->objectName() == button);
+        }
+        const DisplaySettings settings = settingsFromForm(form, {});
+        QCOMPARE(settings.Position, setting);
+        QCOMPARE(textLeftEdge(jobFromSettings(settings, {}, {1000, 600}, {}).position, 1000), edge);
+    }
+
+    void loadsTheForm_data() { TestEnvironment::addRows("settings/loads.txt", 3); }
+    void loadsTheForm()
+    {
+        QFETCH(QStringList, row);
+        WindowEnvironment env;
+        if (row[0] != "-")
+            env.writeFile("share/settings.ini", row[0].toUtf8() + '\n');
+        std::unique_ptr<Window> window;
+        const QString printed = TestEnvironment::stderrOf([&] { window = env.makeWindow(); });
+        QCOMPARE(formState(window.get()),
+                 row[1].replace(QRegularExpression("@$"), "color:0 size:8 image:"));
+        const QStringList keys = row[2].split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(printed.count('\n'), keys.size());
+        for (const QString &key : keys)
+            QVERIFY2(printed.contains(key), qPrintable(printed));
+    }
+
+    void savesTheExampleAndReopens()
+    {
+        WindowEnvironment env;
+        const QString image = makeImage(env, "pictures/sea.png");
+        const QString wallpaper = env.writeFile("share/wallpaper.png", "old");
+        ::chmod(QFile::encodeName(wallpaper).constData(), 0600);
+        auto window = env.makeWindow();
+        for (const char *name :
+             {"cbUsername", "cbIPaddress", "cbGateway", "cbHostname", "radioButton_3"})
+            child(window.get(), name)->setChecked(true);
+        child(window.get(), "cbOver")->click();
+        child<QTextEdit>(window.get(), "textEdit")->setPlainText("Кабинет 12");
+        child<QComboBox>(window.get(), "comboBox")->setCurrentIndex(1);
+        child<QSpinBox>(window.get(), "spinBox")->setValue(20);
+        child<QLineEdit>(window.get(), "lineBrowse")->setText(image);
+        const mode_t umaskBefore = ::umask(077); // the wallpaper's mode does not depend on it
+        QCOMPARE(save(window.get()), (QStringList{Question, Saved}));
+        ::umask(umaskBefore);
+
+        // Written at once, not left to the deferred write.
+        QString written = QString::fromUtf8(TestEnvironment::readFile(env.paths().settingsFile));
+        written.replace(wallpaper, "/usr/share/korvel/desktopinfo/wallpaper.png");
+        written.replace(image, "/home/user/pictures/sea.png");
+        QCOMPARE(written.split('\n'),
+                 QString::fromUtf8(TestEnvironment::readFile(Example)).split('\n'));
+        QCOMPARE(TestEnvironment::readFile(wallpaper), TestEnvironment::readFile(image));
+        QCOMPARE(mode(wallpaper), S_IFREG | 0664);
+        QCOMPARE(entries(env.path("share")).size(), 4); // forms, ini, png
+
+        WindowEnvironment other; // reads the file afresh
+        other.paths().settingsFile = env.paths().settingsFile;
+        QCOMPARE(formState(other.makeWindow().get()), formState(window.get()));
+        // Reopened, the image's path from the file is not read: the installed copy is used again.
+        other.paths().wallpaper = wallpaper;
+        const QByteArray chosen = TestEnvironment::readFile(image);
+        env.writeFile("pictures/sea.png",
+                      TestEnvironment::readFile(KORVEL_TEST_DATA "/images/cut.png"));
+        QCOMPARE(save(other.makeWindow().get()), (QStringList{Question, Saved}));
+        QCOMPARE(TestEnvironment::readFile(wallpaper), chosen);
+        env.writeFile("pictures/sea.png", chosen);
+
+        // The installed wallpaper as its own source, spelt differently: kept, with mode 0664.
+        ::chmod(QFile::encodeName(wallpaper).constData(), 0600);
+        const QString self = env.path("share/../share/./wallpaper.png");
+        child<QLineEdit>(window.get(), "lineBrowse")->setText(self);
+        child(window.get(), "cbOver")->click();
+        QCOMPARE(save(window.get()), (QStringList{Question, Saved}));
+        QCOMPARE(TestEnvironment::readFile(wallpaper), TestEnvironment::readFile(image));
+        QCOMPARE(mode(wallpaper), S_IFREG | 0664);
+        written = QString::fromUtf8(TestEnvironment::readFile(env.paths().settingsFile));
+        QVERIFY2(written.contains("\nOriginalImage=" + self + '\n'), qPrintable(written));
+        QVERIFY2(written.contains("\nOverText=\n"), qPrintable(written));
+    }
+
+    // The warning for each way a save fails ("@": the path the outcome names).
+    void explainsAFailedSave_data()
+    {
+        QTest::addColumn<SaveOutcome>("outcome");
+        QTest::addColumn<QString>("text");
+        using R = SaveOutcome::Result;
+        using Refusal = ImageSource::Refusal;
+        const QString image = "Выбранный файл нельзя установить как изображение:\n@\n";
+        const auto row = [](const char *tag, R result, FileProblem problem, Refusal refusal,
+                            int error, const QString &text) {
+            QTest::newRow(tag) << SaveOutcome{result, "/p/x", problem, refusal, error}
+                               << QString(text).replace('@', "/p/x");
+        };
+        row("no image", R::NoImageChosen, {}, {}, 0, "Необходимо выбрать изображение");
+        row("settings not writable", R::SettingsNotWritable, {}, {}, 0,
+            "Недостаточно прав для сохранения настроек\nПользователь должен быть в группе korvel");
+        row("missing", R::ImageUnusable, FileProblem::Missing, {}, 0, image + "Файл не найден.");
+        row("unreadable", R::ImageUnusable, FileProblem::NotReadable, {}, 0,
+            image + "Нет прав на чтение файла.");
+        row("folder", R::ImageUnusable, FileProblem::Directory, {}, 0,
+            image + "Это папка, а не файл.");
+        row("not regular", R::ImageUnusable, FileProblem::NotRegularFile, {}, 0,
+            image + "Это не обычный файл (например, канал или устройство).");
+        row("too large", R::ImageUnusable, FileProblem::TooLarge, {}, 0,
+            image + "Файл больше 256 МиБ.");
+        row("not an image", R::ImageUnusable, {}, Refusal::NotAnImage, 0,
+            image + "Файл не является изображением.");
+        row("too many pixels", R::ImageUnusable, {}, Refusal::TooManyPixels, 0,
+            image +
+                "Изображение слишком большое: допустимо не более 67108864 точек (8192 × 8192).");
+        const QString wallpaper = "Не удалось установить изображение в файл:\n@\n%1\nПараметры не "
+                                  "сохранены.";
+        row("wallpaper folder", R::WallpaperFailed, {}, {}, EACCES,
+            wallpaper.arg("Нет прав на запись в папку."));
+        row("wallpaper is a folder", R::WallpaperFailed, {}, {}, EISDIR,
+            wallpaper.arg("Ошибка записи (код 21)."));
+        row("disk full", R::WallpaperFailed, {}, {}, ENOSPC,
+            wallpaper.arg("Недостаточно места на диске."));
+        row("settings write failed", R::SettingsWriteFailed, {}, {}, 0,
+            "Не удалось записать настройки в файл:\n@\nПараметры не сохранены, изображение не "
+            "изменено.");
+    }
+    void explainsAFailedSave()
+    {
+        QFETCH(SaveOutcome, outcome);
+        QFETCH(QString, text);
+        QCOMPARE(saveFailureText(outcome, "/p/settings.ini"), text);
+    }
+
+    // What the window shows when a save or a preview fails: the question first for a save,
+    // then one warning, "Ошибка!" with an OK button, over the window for a preview (a save's
+    // has none), and nothing left in the temporary folder. The change is "font=PATH",
+    // "tmp=PATH", "size=N" or a file planted in the shared folder (see TestEnvironment::plant);
+    // the image "-" leaves the path loaded from the settings file.
+    void showsEachFailureInABox_data()
+    {
+        QTest::addColumn<QString>("button"); // "save", "no" (a save answered "no") or "preview"
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("text"); // the start of the warning's text; empty: none
+        const QString stored = "settings.ini=[Settings]\nOriginalImage=@outside/secret.png";
+        QTest::newRow("save answered no") << "no"
+                                          << "" << White << "";
+        QTest::newRow("save answered no, no image") << "no"
+                                                    << ""
+                                                    << ""
+                                                    << "";
+        QTest::newRow("link at the wallpaper chosen as the image")
+            << "save"
+            << "wallpaper.png->@outside/secret.png"
+            << "@share/wallpaper.png"
+            << "Выбранный файл нельзя установить как изображение:\n@share/wallpaper.png\nЭто не "
+               "обычный файл";
+        // The image's path from the settings file is never opened: a save installs the
+        // installed wallpaper again, a preview shows it.
+        QTest::newRow("stored path of a file elsewhere, nothing installed")
+            << "save" << stored << "-"
+            << "Выбранный файл нельзя установить как изображение:\n@outside/secret.png\nФайл не "
+               "найден.";
+        QTest::newRow("stored path of a file elsewhere, previewed")
+            << "preview" << stored << "-"
+            << "Не удалось прочитать изображение:\n@share/wallpaper.png";
+        QTest::newRow("no image chosen") << "preview"
+                                         << ""
+                                         << ""
+                                         << "Необходимо выбрать изображение";
+        QTest::newRow("missing image") << "preview"
+                                       << ""
+                                       << "@missing.png"
+                                       << "Не удалось прочитать изображение:\n@missing.png";
+        QTest::newRow("declares 30000 x 30000")
+            << "preview"
+            << ""
+            << "@data/images/declares-30000x30000.png"
+            << "Изображение слишком большое:\n@data/images/declares-30000x30000.png";
+        QTest::newRow("missing font")
+            << "preview"
+            << "font=@none.ttf" << Jpeg << "Не удалось загрузить шрифт:\n@none.ttf";
+        QTest::newRow("size 0") << "preview"
+                                << "size=0" << Jpeg << "Недопустимый размер шрифта: 0";
+        QTest::newRow("temporary folder not writable")
+            << "preview"
+            << "tmp=@gone/" << Jpeg << "Не удалось записать временный файл в @gone/";
+        QTest::newRow("a preview form the builder refuses")
+            << "preview"
+            << "preview.xml=<ui version=\"3.0\"><widget class=\"QWidget\" name=\"Form\"/></ui>"
+            << Jpeg << "Не удалось открыть окно предпросмотра:\ncannot build the form";
+    }
+    void showsEachFailureInABox()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, change);
+        QFETCH(QString, image);
+        QFETCH(QString, text);
+        WindowEnvironment env;
+        makeImage(env, "outside/secret.png");
+        QFile::setPermissions(env.path("outside/secret.png"), QFile::ReadOwner);
+        const QString value = env.resolved(change.section('=', 1));
+        if (change.startsWith("font="))
+            env.paths().font = value;
+        else if (change.startsWith("tmp="))
+            env.paths().tempDir = value;
+        else if (!change.isEmpty() && !change.startsWith("size="))
+            QVERIFY(env.plant(env.resolved(change)));
+        std::unique_ptr<Window> window;
+        TestEnvironment::stderrOf([&] { window = env.makeWindow(); });
+        auto *size = child<QSpinBox>(window.get(), "spinBox");
+        size->setRange(0, 100000);
+        size->setValue(change.startsWith("size=") ? value.toInt() : size->value());
+        if (image != "-")
+            child<QLineEdit>(window.get(), "lineBrowse")->setText(env.resolved(image));
+        ModalAnswerer answerer;
+        if (button != "preview")
+            answerer.answerBox(button == "no" ? QMessageBox::No : QMessageBox::Yes);
+        answerer.answerBox(QMessageBox::Ok);
+        QElapsedTimer timer;
+        timer.start();
+        if (button == "preview")
+            window->preview();
+        else
+            window->saveSettings();
+        QVERIFY2(timer.elapsed() < 5000, "a planted file or a declared size held the window up");
+
+        QList<ModalAnswerer::Seen> seen = answerer.seen();
+        // A save asks first (the question box is checked whole in savesTheExampleAndReopens).
+        QVERIFY(button == "preview" || seen.takeFirst().title == "Сохранение параметров");
+        QCOMPARE(seen.size(), text.isEmpty() ? 0 : 1);
+        QVERIFY(livePreviews().isEmpty() && tempFiles(env).isEmpty());
+        if (text.isEmpty()) {
+            QVERIFY(!QFile::exists(env.paths().settingsFile) &&
+                    !QFile::exists(env.paths().wallpaper));
+            return;
+        }
+        const ModalAnswerer::Seen &box = seen.first();
+        QVERIFY2(box.text.startsWith(env.resolved(text)), qPrintable(box.text));
+        QCOMPARE(QStringList({box.className, box.title}), QStringList({"QMessageBox", "Ошибка!"}));
+        QVERIFY(box.icon == QMessageBox::Warning && box.buttons == QMessageBox::Ok && box.answered);
+        QCOMPARE(box.parent.data(), button == "preview" ? window.get() : nullptr);
+    }
+
+    // Two quick previews, the first one closed early by the user.
+    void showsEachPreviewForThreeSecondsThenRemovesItsFile()
+    {
+        WindowEnvironment env;
+        // A preview form with a layout of its own still shows the whole picture.
+        env.writeFile(QStringLiteral("share/preview.xml"),
+                      "<ui version=\"4.0\"><widget class=\"QWidget\" name=\"Form\">"
+                      "<layout class=\"QVBoxLayout\" name=\"l\"><item><spacer name=\"s\"/>"
+                      "</item></layout></widget></ui>");
+        auto window = env.makeWindow();
+        pressPreview(*window, Jpeg);
+        const QPointer<PreviewWindow> first = livePreviews().value(0);
+        QVERIFY(first && first->isVisible() && first->isFullScreen() &&
+                first->windowTitle().isEmpty() && first->parentWidget() == nullptr);
+        QCOMPARE(first->geometry(), QApplication::desktop()->geometry());
+        QCOMPARE(first->findChild<QLabel *>()->geometry(), first->rect());
+        const QStringList files = tempFiles(env);
+        QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.png$").match(files.join(' ')).hasMatch()); // one
+        // A second apart, so that load cannot make the two timers look like one.
+        QTest::qWait(1000);
+        pressPreview(*window, KORVEL_TEST_DATA "/images/clear.png"); // transparent
+        const QPointer<PreviewWindow> second = livePreviews().value(livePreviews()[0] == first);
+        QVERIFY(livePreviews().size() == 2 && tempFiles(env).size() == 2);
+        // Each window shows exactly what its file holds, alpha included.
+        for (const PreviewWindow *shown : {first.data(), second.data()}) {
+            const QImage written(env.paths().tempDir + tempFiles(env).value(shown == second));
+            QCOMPARE(shown->findChild<QLabel *>()
+                         ->pixmap(Qt::ReturnByValue)
+                         .toImage()
+                         .convertToFormat(written.format()),
+                     written);
+        }
+        // Closed early by the user, the first one still removes its file on time, and only its.
+        QVERIFY(first->close());
+        QTest::qWait(PreviewWindow::ShowMilliseconds - 1300);
+        QCOMPARE(tempFiles(env).size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
+        QVERIFY(second && second->isVisible() && !tempFiles(env).contains(files[0]));
+        QTRY_VERIFY_WITH_TIMEOUT(second.isNull() && tempFiles(env).isEmpty(), 2000);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
