@@ -1,6 +1,8 @@
 // Times the preview button from the click to the shown full-screen window on
 // the current desktop, for a large JPEG and a large PNG source, and the same
-// job done by ImageMagick's convert. Prints medians and the ratio.
+// job done by ImageMagick's convert. Prints medians and the ratio. As root it
+// also times the desktop tool and the plain wallpaper setters (xwallpaper,
+// hsetroot, feh) stretching the same sources, each a whole process.
 //
 // Usage: korvel_preview_bench [runs]   (run it on the desktop size to measure; the
 // script run-preview-bench.sh starts Xvfb at 1920x1080 and 3840x2160)
@@ -171,10 +173,39 @@ double timeVips(const QString &source, const QSize &desktop, const QString &out)
     return timer.nsecsElapsed() / 1e6;
 }
 
-// Process start to the new root window background published, for the desktop
-// tool drawing `wallpaper` at the tool's fixed paths (run-preview-bench.sh
+// The whole processes timed side by side run without a session bus.
+QProcessEnvironment withoutSessionBus()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    return environment;
+}
+
+// A plain wallpaper setter stretching `wallpaper` over the display, from its
+// start to its exit.
+double timeSetter(const QStringList &command, const QString &wallpaper)
+{
+    QProcess process;
+    process.setProcessEnvironment(withoutSessionBus());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(command.first(), command.mid(1) << wallpaper);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        qFatal("%s failed: %s", qPrintable(command.first()),
+               process.readAllStandardError().constData());
+    return timer.nsecsElapsed() / 1e6;
+}
+
+struct ToolTimes
+{
+    double backgroundSet; // start to the new root window background published
+    double exited;        // start to exit
+};
+
+// The desktop tool drawing `wallpaper` at the tool's fixed paths (run-preview-bench.sh
 // gives it a private mount namespace for them).
-double timeDesktopTool(const QString &wallpaper, const QString &freeText)
+ToolTimes timeDesktopTool(const QString &wallpaper, const QString &freeText)
 {
     const QString share = QStringLiteral("/usr/share/korvel/desktopinfo/");
     QFile::remove(share + QStringLiteral("wallpaper.png"));
@@ -199,6 +230,7 @@ double timeDesktopTool(const QString &wallpaper, const QString &freeText)
     xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(x);
     QProcess tool;
+    tool.setProcessEnvironment(withoutSessionBus());
     QElapsedTimer timer;
     timer.start();
     tool.start(QStringLiteral(KORVEL_TOOL), {QStringLiteral("--once")});
@@ -216,7 +248,7 @@ double timeDesktopTool(const QString &wallpaper, const QString &freeText)
     xcb_disconnect(x);
     if (ms < 0 || !tool.waitForFinished(30000) || tool.exitCode() != 0)
         qFatal("the desktop tool did not draw: %s", tool.readAllStandardError().constData());
-    return ms;
+    return {ms, timer.nsecsElapsed() / 1e6};
 }
 
 } // namespace
@@ -274,6 +306,7 @@ int main(int argc, char **argv)
                 desktop.width(), desktop.height(), runs);
     std::printf("%-27s %9s %9s %9s %9s %9s %9s\n", "source -> desktop", "ours", "(handler)",
                 "libvips", "ours/vips", "convert", "ours/conv");
+    std::vector<double> previewMedians;
     for (const QString &file : {jpeg, png}) {
         std::vector<double> ours, handler, vips, convert;
         timePreview(window, file, context.paths.tempDir); // warm-up
@@ -286,20 +319,47 @@ int main(int argc, char **argv)
                                           dir.filePath(QStringLiteral("convert.png"))));
         }
         const double a = median(ours);
+        previewMedians.push_back(a);
         std::printf("%-4s 4000x3000 -> %4dx%-4d %9.1f %9.1f %9.1f %9.3f %9.1f %9.3f\n",
                     qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), a,
                     median(handler), median(vips), a / median(vips), median(convert),
                     a / median(convert));
         std::printf("     peak memory of a preview above the idle window: %.2f desktop frames\n",
                     peakFrames(window, file, context.paths.tempDir, desktop));
-        if (::geteuid() == 0) {
-            std::vector<double> tool;
-            timeDesktopTool(file, freeText); // warm-up
-            for (int i = 0; i < runs; ++i)
-                tool.push_back(timeDesktopTool(file, freeText));
-            std::printf("     desktop tool, start to background set %7.1f  ratio to ours %.3f\n",
-                        median(tool), median(tool) / a);
+        std::fflush(stdout);
+    }
+    if (::geteuid() != 0)
+        return 0;
+    // The tool and the plain setters take turns, each run a whole process on this display.
+    const QList<QStringList> setters{
+        {QStringLiteral("xwallpaper"), QStringLiteral("--stretch")},
+        {QStringLiteral("hsetroot"), QStringLiteral("-fill")},
+        {QStringLiteral("feh"), QStringLiteral("--no-fehbg"), QStringLiteral("--bg-scale")}};
+    std::printf("\nwhole processes, no session bus, medians in ms: the tool (--once) from start to "
+                "exit and to the background set, the plain setters from start to exit\n");
+    std::printf("%-27s %9s %9s %11s %9s %9s %9s %9s\n", "source -> desktop", "tool", "(set)",
+                "xwallpaper", "hsetroot", "feh", "tool/fast", "tool/prev");
+    for (const QString &file : {jpeg, png}) {
+        std::vector<double> exited, set;
+        std::vector<std::vector<double>> plain(setters.size());
+        timeDesktopTool(file, freeText); // warm-up
+        for (const QStringList &setter : setters)
+            timeSetter(setter, file);
+        for (int i = 0; i < runs; ++i) {
+            const ToolTimes tool = timeDesktopTool(file, freeText);
+            exited.push_back(tool.exited);
+            set.push_back(tool.backgroundSet);
+            for (int s = 0; s < setters.size(); ++s)
+                plain[size_t(s)].push_back(timeSetter(setters[s], file));
         }
+        double fastest = 1e9;
+        for (const std::vector<double> &times : plain)
+            fastest = std::min(fastest, median(times));
+        const double tool = median(exited);
+        std::printf("%-4s 4000x3000 -> %4dx%-4d %9.1f %9.1f %11.1f %9.1f %9.1f %9.3f %9.3f\n",
+                    qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), tool,
+                    median(set), median(plain[0]), median(plain[1]), median(plain[2]),
+                    tool / fastest, tool / previewMedians[file == png]);
         std::fflush(stdout);
     }
     return 0;

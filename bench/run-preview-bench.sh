@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Runs the preview benchmark on virtual X displays of 1920x1080 and 3840x2160:
 # ours against libvips' thumbnail command and ImageMagick's convert.
-# Usage: bench/run-preview-bench.sh <build dir> [runs]
+# Usage: bench/run-preview-bench.sh <build dir> [runs]   (runs: 5 by default)
 # As root it runs in a private sandbox (tests/binary/sandbox.sh), where it
-# also times the desktop tool at its fixed paths without touching the host's.
+# also times the desktop tool at its fixed paths without touching the host's,
+# beside the plain wallpaper setters xwallpaper, hsetroot and feh.
 set -euo pipefail
 build=$(realpath "${1:?build directory}")
-# libvips' command line is the measure to beat; it is needed by the benchmark only.
-command -v vips >/dev/null || apt-get install -y -q --no-install-recommends libvips-tools >/dev/null
-runs=${2:-7}
+# libvips' command line is the measure to beat, and the plain setters the ones
+# to match; they are needed by the benchmark only.
+for need in vips:libvips-tools xwallpaper:xwallpaper hsetroot:hsetroot feh:feh; do
+  command -v "${need%%:*}" >/dev/null ||
+    apt-get install -y -q --no-install-recommends "${need#*:}" >/dev/null
+done
+runs=${2:-5}
 if [ "$(id -u)" -eq 0 ]; then
   # shellcheck source=../tests/binary/sandbox.sh
   source "$(dirname "$(realpath "$0")")/../tests/binary/sandbox.sh"
