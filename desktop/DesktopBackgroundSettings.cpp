@@ -75,8 +75,9 @@ bool DesktopBackgroundSettings::installed() const
     return false;
 }
 
-QStringList DesktopBackgroundSettings::apply(const QString &file)
+QStringList DesktopBackgroundSettings::apply(const DesktopPicture &picture)
 {
+    const QString &file = picture.file;
     QStringList errors;
 
     const QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
@@ -104,6 +105,7 @@ QStringList DesktopBackgroundSettings::apply(const QString &file)
                 continue;
             const char *text = key.value == Value::Uri    ? uri
                                : key.value == Value::Path ? utf8Path
+                               : picture.spansMonitors    ? "spanned"
                                                           : "stretched";
             if (!text) {
                 errors << QStringLiteral("cannot set %1 %2: the file name is not UTF-8")

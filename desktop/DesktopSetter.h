@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesktopPicture.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,9 +22,13 @@ public:
     virtual QString serviceName() const = 0;
     // For an empty serviceName(): whether its settings are installed.
     virtual bool installed() const { return false; }
-    // Makes the desktop show `file` (an absolute path) stretched. One line
-    // per failure; every call it makes is bounded by CallMilliseconds.
-    virtual QStringList apply(const QString &file) = 0;
+    // Makes the desktop show the picture (absolute paths): the whole
+    // picture stretched over the desktop, spanning its monitors, or each
+    // monitor's part on it. One line per failure; every call it makes is
+    // bounded by CallMilliseconds.
+    virtual QStringList apply(const DesktopPicture &picture) = 0;
+    // Whether it needs each monitor's part as a file of its own.
+    virtual bool paintsEachMonitor() const { return false; }
     // Its service has ended (the program quit or restarts); lines as apply().
     virtual QStringList serviceEnded() { return {}; }
 

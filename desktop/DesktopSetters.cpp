@@ -80,13 +80,22 @@ bool DesktopSetters::needFile()
     return false;
 }
 
-QStringList DesktopSetters::apply(const QString &file)
+bool DesktopSetters::needMonitorParts()
 {
-    m_file = file;
+    for (const auto &setter : m_setters) {
+        if (setter->paintsEachMonitor() && present(*setter))
+            return true;
+    }
+    return false;
+}
+
+QStringList DesktopSetters::apply(const DesktopPicture &picture)
+{
+    m_picture = picture;
     QStringList problems;
     for (const auto &setter : m_setters) {
         if (present(*setter))
-            problems << setter->apply(file);
+            problems << setter->apply(picture);
     }
     return problems;
 }
@@ -117,14 +126,15 @@ void DesktopSetters::watch()
 
 void DesktopSetters::serviceStarted(const QString &name, int attempt)
 {
-    if (m_file.isEmpty() || !QFileInfo::exists(m_file)) {
-        emit fileNeeded();
-        return;
-    }
     for (const auto &setter : m_setters) {
         if (setter->serviceName() != name)
             continue;
-        const QStringList problems = setter->apply(m_file);
+        if (m_picture.file.isEmpty() || !QFileInfo::exists(m_picture.file) ||
+            (setter->paintsEachMonitor() && m_picture.spansMonitors && m_picture.parts.isEmpty())) {
+            emit fileNeeded();
+            return;
+        }
+        const QStringList problems = setter->apply(m_picture);
         // A desktop that has just started may still be too busy to answer.
         if (!problems.isEmpty() && attempt < StartAttempts && present(*setter))
             QTimer::singleShot(RetryMilliseconds, this,

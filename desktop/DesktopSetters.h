@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesktopPicture.h"
+
 #include <QDBusConnection>
 #include <QObject>
 
@@ -25,8 +27,10 @@ public:
 
     // Whether some desktop of the session needs the picture as a file.
     bool needFile();
-    // Points every desktop present at `file`; one line per failure.
-    QStringList apply(const QString &file);
+    // Whether some desktop of the session needs each monitor's part too.
+    bool needMonitorParts();
+    // Points every desktop present at the picture; one line per failure.
+    QStringList apply(const DesktopPicture &picture);
     // From now on a desktop that starts gets the file of the last apply(),
     // and one that ends is told (see DesktopSetter::serviceEnded()).
     void watch();
@@ -44,7 +48,7 @@ private:
 
     QDBusConnection m_bus;
     std::vector<std::unique_ptr<DesktopSetter>> m_setters;
-    QString m_file;
+    DesktopPicture m_picture;
 };
 
 } // namespace korvel

@@ -180,13 +180,23 @@ private:
         // Desktops that paint their own background need a file that lasts.
         if (!m_desktops.needFile())
             return true;
+        DesktopPicture picture;
+        picture.spansMonitors = !job.monitors.rects.isEmpty();
+        QVector<QRect> parts;
+        if (picture.spansMonitors && m_desktops.needMonitorParts())
+            parts = job.monitors.rects;
         QString cacheError;
-        if (const std::optional<QString> file = PictureCache::store(composed.image, &cacheError)) {
-            for (const QString &problem : m_desktops.apply(*file))
-                report(problem);
-        } else {
+        const std::optional<QStringList> files =
+            PictureCache::store(composed.image, parts, &cacheError);
+        if (!files) {
             report(cacheError);
+            return true;
         }
+        picture.file = files->first();
+        for (int i = 0; i < parts.size(); ++i)
+            picture.parts.append({parts.at(i), files->at(i + 1)});
+        for (const QString &problem : m_desktops.apply(picture))
+            report(problem);
         return true;
     }
 

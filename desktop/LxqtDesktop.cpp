@@ -55,12 +55,12 @@ QString LxqtDesktop::profile(const QByteArray &commandLine)
     return name;
 }
 
-QStringList LxqtDesktop::apply(const QString &file)
+QStringList LxqtDesktop::apply(const DesktopPicture &picture)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         serviceName(), QStringLiteral("/Application"), QStringLiteral("org.pcmanfm.Application"),
         QStringLiteral("setWallpaper"));
-    call << file << QStringLiteral("stretch");
+    call << picture.file << QStringLiteral("stretch");
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, CallMilliseconds);
     if (reply.type() == QDBusMessage::ErrorMessage)
         return {
@@ -73,7 +73,7 @@ QStringList LxqtDesktop::apply(const QString &file)
     m_settings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                  QStringLiteral("/pcmanfm-qt/") + profile(commandLine) +
                  QStringLiteral("/settings.conf");
-    m_file = file;
+    m_file = picture.file;
     return keep();
 }
 

@@ -18,7 +18,7 @@ public:
     explicit LxqtDesktop(const QDBusConnection &bus) : m_bus(bus) {}
 
     QString serviceName() const override;
-    QStringList apply(const QString &file) override;
+    QStringList apply(const DesktopPicture &picture) override;
     QStringList serviceEnded() override;
 
     // The profile named on a pcmanfm-qt command line (its arguments as

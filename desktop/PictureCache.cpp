@@ -16,6 +16,12 @@ namespace {
 const QString Prefix = QStringLiteral("desktop-");
 const QString Suffix = QStringLiteral(".png");
 
+// The time in a picture's name, which its parts' names share.
+QString timeOf(const QString &name)
+{
+    return name.mid(Prefix.size(), 13);
+}
+
 } // namespace
 
 QString PictureCache::folder()
@@ -26,7 +32,8 @@ QString PictureCache::folder()
     return base + QStringLiteral("/korvel-desktopinfo");
 }
 
-std::optional<QString> PictureCache::store(const QImage &image, QString *error)
+std::optional<QStringList> PictureCache::store(const QImage &image, const QVector<QRect> &parts,
+                                               QString *error)
 {
     const QString dir = folder();
     if (!QDir().mkpath(dir)) {
@@ -35,31 +42,40 @@ std::optional<QString> PictureCache::store(const QImage &image, QString *error)
     }
     ::chmod(QFile::encodeName(dir).constData(), 0700);
 
-    const QByteArray png = encodeCompactPng(image);
-    if (png.isEmpty()) {
-        *error = QStringLiteral("cannot encode the picture of %1x%2 pixels")
-                     .arg(image.width())
-                     .arg(image.height());
-        return std::nullopt;
-    }
     // Names sort by time: milliseconds of 13 digits until the year 2286.
     const QStringList before = QDir(dir).entryList({Prefix + QLatin1Char('*') + Suffix},
                                                    QDir::Files | QDir::System, QDir::Name);
     qint64 time = QDateTime::currentMSecsSinceEpoch();
-    QString name;
+    QString stem;
     do
-        name = Prefix + QString::number(time++) + Suffix;
-    while (before.contains(name));
-    const QString path = dir + QLatin1Char('/') + name;
-    ReplacementFile file(path, 0600);
-    if (!file.prepare(png) || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, qt_error_string(file.error()));
-        return std::nullopt;
+        stem = Prefix + QString::number(time++);
+    while (before.contains(stem + Suffix));
+    QStringList paths;
+    for (int i = -1; i < parts.size(); ++i) {
+        // One part at a time: its pixels are copied for as long as it is encoded.
+        const QByteArray png = encodeCompactPng(i < 0 ? image : image.copy(parts.at(i)));
+        if (png.isEmpty()) {
+            *error = QStringLiteral("cannot encode the picture of %1x%2 pixels")
+                         .arg(image.width())
+                         .arg(image.height());
+            return std::nullopt;
+        }
+        const QString path = dir + QLatin1Char('/') + stem +
+                             (i < 0 ? QString() : QStringLiteral("-%1").arg(i)) + Suffix;
+        ReplacementFile file(path, 0600);
+        if (!file.prepare(png) || !file.commit()) {
+            *error = QStringLiteral("cannot write %1: %2").arg(path, qt_error_string(file.error()));
+            return std::nullopt;
+        }
+        paths << path;
     }
-    // The previous picture is the newest of those before.
-    for (int i = 0; i + 1 < before.size(); ++i)
-        QFile::remove(dir + QLatin1Char('/') + before.at(i));
-    return path;
+    // The previous picture is the newest of those before, with its parts.
+    const QString previous = before.isEmpty() ? QString() : timeOf(before.last());
+    for (const QString &name : before) {
+        if (timeOf(name) != previous)
+            QFile::remove(dir + QLatin1Char('/') + name);
+    }
+    return paths;
 }
 
 } // namespace korvel

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QString>
+#include <QRect>
+#include <QStringList>
+#include <QVector>
 
 #include <optional>
 
@@ -12,16 +14,19 @@ namespace korvel {
 // background from a file named in their settings: a file that lasts, in
 // $XDG_CACHE_HOME/korvel-desktopinfo (else ~/.cache/korvel-desktopinfo).
 // Every picture gets a new name, so that a desktop watching its setting sees
-// it change. The newest and the one before stay (a desktop may still be
-// loading that one); older pictures are removed.
+// it change; the parts of its monitors are stored beside it. The newest and
+// the one before stay (a desktop may still be loading that one); older
+// pictures are removed.
 class PictureCache
 {
 public:
     static QString folder();
 
-    // Writes `image` as a compact PNG to a new file, atomically, and returns
-    // its path; nullopt with `error` set when it cannot.
-    static std::optional<QString> store(const QImage &image, QString *error);
+    // Writes `image`, and then the part of it in each rectangle of `parts`,
+    // as compact PNGs to new files, each atomically, and returns their paths
+    // in that order; nullopt with `error` set when it cannot.
+    static std::optional<QStringList> store(const QImage &image, const QVector<QRect> &parts,
+                                            QString *error);
 };
 
 } // namespace korvel

@@ -81,7 +81,7 @@ QStringList XfceDesktop::backdrops(const QStringList &properties, const QStringL
     return paths;
 }
 
-QStringList XfceDesktop::apply(const QString &file)
+QStringList XfceDesktop::apply(const DesktopPicture &picture)
 {
     const auto call = [this](const QString &method, const QVariantList &arguments) {
         QDBusMessage message =
@@ -114,17 +114,20 @@ QStringList XfceDesktop::apply(const QString &file)
                all.errorName() != QStringLiteral("org.xfce.Xfconf.Error.ChannelNotFound")) {
         return failed(all);
     }
+    // image-style 3 stretches the picture over each monitor, 6 spans it
+    // over all of them.
+    const int style = picture.spansMonitors ? 6 : 3;
     QStringList monitors;
     for (const QScreen *screen : QGuiApplication::screens())
         monitors << screen->name();
 
     for (const QString &path : backdrops(properties, monitors, workspaceCount())) {
-        // image-style 3 stretches the picture.
         for (const QDBusMessage &reply :
              {call(QStringLiteral("SetProperty"), {Channel, path + QStringLiteral("/image-style"),
-                                                   QVariant::fromValue(QDBusVariant(3))}),
-              call(QStringLiteral("SetProperty"), {Channel, path + QStringLiteral("/last-image"),
-                                                   QVariant::fromValue(QDBusVariant(file))})}) {
+                                                   QVariant::fromValue(QDBusVariant(style))}),
+              call(QStringLiteral("SetProperty"),
+                   {Channel, path + QStringLiteral("/last-image"),
+                    QVariant::fromValue(QDBusVariant(picture.file))})}) {
             if (reply.type() == QDBusMessage::ErrorMessage)
                 return failed(reply);
         }

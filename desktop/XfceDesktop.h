@@ -17,7 +17,7 @@ public:
     explicit XfceDesktop(const QDBusConnection &bus) : m_bus(bus) {}
 
     QString serviceName() const override;
-    QStringList apply(const QString &file) override;
+    QStringList apply(const DesktopPicture &picture) override;
 
     // The backdrops to set, each as its property path without the last
     // part ("/backdrop/screen0/monitorHDMI-1/workspace0"), sorted: those

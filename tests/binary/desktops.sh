@@ -19,9 +19,10 @@ sandbox_enter "$@"
 
 row=$(grep "^$2 " "$here/../data/desktops/sessions.txt") || fail "no such session"
 case=$2
-IFS='|' read -r _ session desktop ready saves ignore <<<"$row"
+IFS='|' read -r _ session desktop ready saves ignore monitors <<<"$row"
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
 desktop=$(trim "$desktop") ready=$(trim "$ready") saves=$(trim "$saves") ignore=$(trim "$ignore")
+read -r screen monitors <<<"$monitors"
 errors=/tmp/tool.stderr
 
 # masked IMAGE: paints the ignored rectangles of the image black.
@@ -71,7 +72,13 @@ convert -size 640x480 gradient:'#1d4e89'-'#7fb7e0' png24:/tmp/a-wallpaper.png
 convert -size 640x480 gradient:'#7a2d12'-'#e8b04a' png24:/tmp/b-wallpaper.png
 cp "$here/../data/desktop/settings.ini" /tmp/a-settings.ini
 sed 's/^OverText=.*/OverText=Сохранено/' /tmp/a-settings.ini >/tmp/b-settings.ini
-sandbox_start_xvfb 1024x768
+sandbox_start_xvfb "${screen:-1024x768}"
+output=screen
+for monitor in $monitors; do
+    xrandr --setmonitor "${monitor%%:*}" "$(sed -E 's|^[^:]*:([0-9]+)x([0-9]+)|\1/300x\2/200|' <<<"$monitor")" \
+        $output >/dev/null
+    output=none
+done
 for variant in b a; do
     save $variant
     korvel-desktopinfo --once 2>"$errors" || fail "--once: status $?"
