@@ -68,6 +68,17 @@ QByteArray TestEnvironment::readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+int TestEnvironment::mode(const QString &path)
+{
+    struct stat st = {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode) : -1;
+}
+
+QStringList TestEnvironment::entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
 QString TestEnvironment::resolved(QString text) const
 {
     return text.replace("@@", "\1")
@@ -123,6 +134,17 @@ void TestEnvironment::addRows(const QString &file, int columns)
     QTest::addColumn<QStringList>("row");
     for (const Row &row : readRows(file, columns))
         QTest::newRow(row.tag.constData()) << row.fields;
+}
+
+void TestEnvironment::addRows(const QString &file, std::initializer_list<const char *> names)
+{
+    for (const char *name : names)
+        QTest::addColumn<QString>(name);
+    for (const Row &row : readRows(file, int(names.size()))) {
+        QTestData &data = QTest::newRow(row.tag.constData());
+        for (const QString &field : row.fields)
+            data << field;
+    }
 }
 
 QString TestEnvironment::stderrOf(const std::function<void()> &run)

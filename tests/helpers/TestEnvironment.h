@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <functional>
+#include <initializer_list>
 
 // A private folder that stands in for the program's fixed locations: the
 // installed forms, the settings file, the wallpaper, the autostart entry and
@@ -37,6 +38,10 @@ public:
     // False when that failed.
     bool plant(const QString &spec) const;
 
+    // The file's type and mode as lstat() gives them (-1: none); the names in a folder.
+    static int mode(const QString &path);
+    static QStringList entries(const QString &folder);
+
     // What this process writes to its standard error stream while `run` runs.
     static QString stderrOf(const std::function<void()> &run);
 
@@ -51,6 +56,8 @@ public:
     static QVector<Row> readRows(const QString &file, int columns);
     // Adds one QtTest row (column "row", the fields as a QStringList) for each row of readRows().
     static void addRows(const QString &file, int columns);
+    // Adds a QString column for each of `names` and a row for each row of readRows().
+    static void addRows(const QString &file, std::initializer_list<const char *> names);
 
 private:
     QTemporaryDir m_dir;

@@ -21,45 +21,24 @@ class TestPreview : public QObject
     Q_OBJECT
 
 private slots:
-    // "@" is the test folder, with text.png (no picture), fifo.png, locked.ttf (unreadable).
+    // Rows of tests/data/preview/failures.txt.
     void startsOrSaysWhy_data()
     {
-        QTest::addColumn<QString>("image");
-        QTest::addColumn<QString>("font"); // empty: the installed font
+        for (const char *column : {"image", "font", "tempDir"})
+            QTest::addColumn<QString>(column);
         QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("tempDir"); // empty: the test's
         QTest::addColumn<PreviewRun::Result>("result");
         QTest::addColumn<PictureFailure>("failure");
-        const auto row = [](const char *tag, const QString &image, PictureFailure failure,
-                            const QString &font = {}, int size = 40) {
-            QTest::newRow(tag) << image << font << size << QString()
-                               << (failure == PictureFailure::None
-                                       ? PreviewRun::Result::Started
-                                       : PreviewRun::Result::PictureFailed)
-                               << failure;
-        };
-        const QString jpeg = "@data/images/halves.jpg";
-        row("a JPEG", jpeg, PictureFailure::None);
-        const auto unreadable = PictureFailure::ImageUnreadable,
-                   tooLarge = PictureFailure::ImageTooLarge;
-        row("missing image", "@missing.png", unreadable);
-        row("not an image", "@text.png", unreadable);
-        row("fifo as the image", "@fifo.png", unreadable);
-        row("truncated image", "@data/images/cut.png", unreadable);
-        row("an icon file holding a picture past the limit",
-            "@data/images/icon-holding-8200x8200.ico", unreadable);
-        row("a JPEG of 2000 scans", "@data/images/2000-scans.jpg", unreadable);
-        row("declares 30000 x 30000", "@data/images/declares-30000x30000.png", tooLarge);
-        row("a PNG whose sides multiply past 64 bits",
-            "@data/images/declares-4294967295x4294967295.png", tooLarge);
-        row("missing font", jpeg, PictureFailure::FontUnusable, "@none.ttf");
-        row("not a font", jpeg, PictureFailure::FontUnusable, "@text.png");
-        row("unreadable font", jpeg, PictureFailure::FontUnusable, "@locked.ttf");
-        row("size 0", jpeg, PictureFailure::FontSizeRefused, {}, 0);
-        row("size 100000", jpeg, PictureFailure::FontSizeRefused, {}, 100000);
-        QTest::newRow("temporary folder not writable")
-            << jpeg << QString() << 40 << "@gone/" << PreviewRun::Result::TempNotWritable
-            << PictureFailure::None;
+        const QStringList results{"Started", "PictureFailed", "TempNotWritable"},
+            failures{"", "ImageUnreadable", "ImageTooLarge", "FontUnusable", "FontSizeRefused"};
+        for (const TestEnvironment::Row &row :
+             TestEnvironment::readRows("preview/failures.txt", 5)) {
+            const QStringList &f = row.fields, outcome = f[4].split(' ');
+            QTest::newRow(row.tag.constData())
+                << f[0] << f[1] << f[3] << f[2].toInt()
+                << PreviewRun::Result(results.indexOf(outcome[0]))
+                << PictureFailure(failures.indexOf(outcome.value(1)));
+        }
     }
     void startsOrSaysWhy()
     {
@@ -78,11 +57,11 @@ private slots:
             QFileDevice::WriteOwner));
         PictureJob job;
         job.imagePath = env.resolved(image);
-        job.fontPath = font.isEmpty() ? env.paths().font : env.resolved(font);
+        job.fontPath = font == "-" ? env.paths().font : env.resolved(font);
         job.fontPixelSize = size;
         job.desktop = {800, 600};
         job.text = "Кабинет 12";
-        const QString tmp = tempDir.isEmpty() ? env.paths().tempDir : env.resolved(tempDir);
+        const QString tmp = tempDir == "-" ? env.paths().tempDir : env.resolved(tempDir);
         QElapsedTimer timer;
         timer.start();
         PreviewRun run = PreviewRun::start(job, tmp);
@@ -104,21 +83,6 @@ private slots:
         QCOMPARE(files(), QStringList());
     }
 
-    void namesTheFileByTheTime_data()
-    {
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<QString>("name");
-        // The shortest text that reads back as the same number.
-        QTest::newRow("whole") << 1700000000.0 << "1700000000.0.png";
-        QTest::newRow("fraction") << 1765043254.1234567 << "1765043254.1234567.png";
-    }
-    void namesTheFileByTheTime()
-    {
-        QFETCH(double, seconds);
-        QFETCH(QString, name);
-        QCOMPARE(temporaryImageName(seconds), name);
-    }
-
     void neverWritesThroughAPlantedLink()
     {
         TestEnvironment env;
@@ -130,6 +94,8 @@ private slots:
         const std::optional<QString> file = writeTemporaryImage(
             QImage(64, 48, QImage::Format_RGB32), tmp, [&] { return (next += 0.5) - 0.5; });
         QCOMPARE(file, std::optional<QString>(tmp + "1700000001.0.png"));
+        // The shortest text that reads back as the same number.
+        QCOMPARE(temporaryImageName(1765043254.1234567), "1765043254.1234567.png");
         QCOMPARE(TestEnvironment::readFile(victim), QByteArray("keep me"));
         QVERIFY(!QFile::exists(env.path("nowhere")));
         struct stat info;
@@ -137,21 +103,21 @@ private slots:
                 (info.st_mode & 07777) == 0600);
     }
 
-    // The text block and its colour, as the picture engine makes them for the preview.
+    // Rows of tests/data/preview/text-block.txt.
     void composesTheTextBlock_data()
     {
         QTest::addColumn<SystemInfo>("facts");
         QTest::addColumn<QString>("freeText");
         QTest::addColumn<QString>("block");
-        QTest::newRow("nothing") << SystemInfo() << QString() << "\n\n\n\n\n\n\n";
-        QTest::newRow("the host") << SystemInfo{{}, QString("desk-7"), {}, {}, {}} << QString()
-                                  << "\n\nИмя компьютера: desk-7\n\n\n\n\n";
-        QTest::newRow("empty host name keeps its label, two lines of free text")
-            << SystemInfo{QString("anna"), QString(""), QString("10.0.0.5"), QString("255.0.0.0"),
-                          QString("10.0.0.1")}
-            << "Кабинет 12\nтел. 3-45"
-            << "Имя пользователя:   anna\n\nИмя компьютера: \nIP-адрес компьютера:  10.0.0.5\n"
-               "Маска сети:  255.0.0.0\nШлюз по-умолчанию:   10.0.0.1\n\nКабинет 12\nтел. 3-45";
+        for (const TestEnvironment::Row &row :
+             TestEnvironment::readRows("preview/text-block.txt", 3)) {
+            std::optional<QString> f[5];
+            for (int i = 0; i < 5; ++i)
+                if (const QString fact = row.fields[0].section(',', i, i); fact != "-")
+                    f[i] = fact;
+            QTest::newRow(row.tag.constData())
+                << SystemInfo{f[0], f[1], f[2], f[3], f[4]} << row.fields[1] << row.fields[2];
+        }
     }
     void composesTheTextBlock()
     {

@@ -29,25 +29,10 @@ private slots:
         QCOMPARE(korvel::readDisplaySettings(ours).values.OverText, row[0]);
     }
 
-    // What a member plants (see TestEnvironment::plant) is read as no file or no value, and
-    // the line for the standard error stream says why.
+    // Rows of tests/data/settings/planted.txt.
     void readsAPlantedFile_data()
     {
-        QTest::addColumn<QString>("plant");
-        QTest::addColumn<QString>("said");
-        QTest::newRow("fifo") << "fifo settings.ini"
-                              << "it is not a regular file";
-        QTest::newRow("link") << "settings.ini->@outside/sentinel"
-                              << "it is a symbolic link";
-        QTest::newRow("hard link") << "settings.ini=>@outside/sentinel"
-                                   << "it has 2 hard links; read as absent";
-        // Values in the notation for objects are never decoded ("{TEXT*N}": TEXT N times).
-        QTest::newRow("a list nested 60000 deep")
-            << "settings.ini=[Displaying]\nOverText=@@Variant({\\0\\0\\0\\t\\0\\0\\0\\x1*60000})"
-            << "Displaying/OverText: \"@Variant(\\x00\\x00\\x00\\x09\\x00";
-        QTest::newRow("a terminal escape in a long value")
-            << "settings.ini=[Settings]\nColor=\\x1b[2J0123456789012345678901234567890123456789"
-            << "Settings/Color: \"\\x1b[2J012345678901234567890123456789012345…\" is not";
+        TestEnvironment::addRows("settings/planted.txt", {"plant", "said"});
     }
     void readsAPlantedFile()
     {
