@@ -23,7 +23,6 @@ void ModalAnswerer::poll()
     seen.className = QString::fromLatin1(modal->metaObject()->className());
     seen.title = modal->windowTitle();
     seen.parent = modal->parentWidget();
-    seen.hadParent = modal->parentWidget() != nullptr;
     if (box != nullptr)
         seen.text = box->text(), seen.icon = box->icon(), seen.buttons = box->standardButtons();
     const QVariant answer = m_answers.isEmpty() ? QVariant() : m_answers.dequeue();

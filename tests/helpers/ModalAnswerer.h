@@ -26,7 +26,6 @@ public:
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons;
         QPointer<QWidget> parent;
-        bool hadParent = false;
         bool answered = false; // false when no answer was queued or it did not fit
     };
 

@@ -68,19 +68,13 @@ private slots:
         QVERIFY(timer.elapsed() < 5000); // a declared size is refused before decoding
         QCOMPARE(run.result(), result);
         QCOMPARE(run.pictureFailure(), failure);
-        const auto files = [&] {
-            return QDir(env.paths().tempDir).entryList(QDir::Files | QDir::System);
-        };
-        if (result != PreviewRun::Result::Started) {
-            QCOMPARE(files(), QStringList());
-            return;
+        // A started run's file holds the picture; discarded, it is gone, as after a failure.
+        if (result == PreviewRun::Result::Started) {
+            QVERIFY(run.finish());
+            QCOMPARE(QImage(run.path()).convertToFormat(run.picture().format()), run.picture());
+            run.discard();
         }
-        // The file holds the picture, named by the time; discarded, it is gone.
-        QVERIFY(run.finish());
-        QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.png$").match(files().join(' ')).hasMatch());
-        QCOMPARE(QImage(run.path()).convertToFormat(run.picture().format()), run.picture());
-        run.discard();
-        QCOMPARE(files(), QStringList());
+        QCOMPARE(QDir(env.paths().tempDir).entryList(QDir::Files | QDir::System), QStringList());
     }
 
     void neverWritesThroughAPlantedLink()

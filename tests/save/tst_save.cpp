@@ -19,12 +19,12 @@ const QString White = QStringLiteral(KORVEL_TEST_DATA "/images/white.png");
 // The outcome in one line.
 QString describe(const SaveOutcome &o)
 {
-    return QStringLiteral("result %1, %2, problem %3, refusal %4, errno %5")
-        .arg(int(o.result))
-        .arg(o.path)
-        .arg(int(o.fileProblem))
-        .arg(int(o.imageRefusal))
-        .arg(o.writeError);
+    return QStringLiteral("%1 %2 %3 %4 ")
+               .arg(int(o.result))
+               .arg(int(o.fileProblem))
+               .arg(int(o.imageRefusal))
+               .arg(o.writeError) +
+           o.path;
 }
 
 // Name, owner, mode and content of every file below `folder`.
