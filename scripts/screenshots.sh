@@ -62,9 +62,11 @@ cp "$image" "$dir/wallpaper.png"
 
 sandbox_start_xvfb "${SCREEN_W}x${SCREEN_H}"
 
-# The program runs with a host name and a network of its own: one interface
-# with an address from the documentation range and a default gateway.
-unshare --uts --net -- bash -c '
+# office_pc COMMAND: runs the command with a host name and a network of its
+# own: one interface with an address from the documentation range and a
+# default gateway.
+office_pc() {
+  unshare --uts --net -- bash -c '
   set -e
   hostname office-pc-12
   ip link set lo up
@@ -74,7 +76,9 @@ unshare --uts --net -- bash -c '
   ip link set eth0-peer up
   ip route add default via 192.0.2.1
   exec env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 DISPLAY="$DISPLAY" \
-    XDG_RUNTIME_DIR=/tmp korvel-desktopinfo-gui' >/tmp/app.log 2>&1 &
+    XDG_RUNTIME_DIR=/tmp "$@"' office_pc "$@"
+}
+office_pc korvel-desktopinfo-gui >/tmp/app.log 2>&1 &
 APP_PID=$!
 
 main=$(wait_window '^Сведения на рабочем столе')
@@ -86,4 +90,15 @@ preview=$(wait_other_window "$main")
 [ -n "$preview" ] || fail "no preview window"
 sleep 0.3
 import -window root "$out/preview.png"
-echo "Screenshots saved: main-window.png, preview.png"
+kill "$APP_PID"
+
+# The tool's picture on two monitors side by side: 1920x1080, the primary,
+# and 1280x1024.
+sandbox_stop_xvfb
+sandbox_start_xvfb 3200x1080
+xrandr --setmonitor '*L' 1920/508x1080/286+0+0 screen >/dev/null
+xrandr --setmonitor R 1280/338x1024/271+1920+0 none >/dev/null
+office_pc korvel-desktopinfo --once
+import -window root /tmp/two-monitors.png
+convert /tmp/two-monitors.png -resize 50% "$out/two-monitors.png"
+echo "Screenshots saved: main-window.png, preview.png, two-monitors.png"
