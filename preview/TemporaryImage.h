@@ -19,6 +19,12 @@ QString temporaryImageName(double secondsSinceEpoch);
 // A new, empty file "<tempDir><time stamp>.png", open for writing. It is
 // created exclusively with mode 0600 and never through a symbolic link; when
 // the name is taken, a new time stamp is tried.
+// Not a ReplacementFile (base/), though both create a new file exclusively:
+// this file is the result itself, under a name made from the time, handed
+// out open so that another thread writes it, and removed later by the
+// preview window; a ReplacementFile is a hidden file with a random name
+// beside its target, written whole, given a group's mode, flushed to the
+// disk and renamed over the target.
 struct TemporaryImageFile
 {
     QString path;
