@@ -90,13 +90,13 @@ QString TestEnvironment::resolved(QString text) const
 bool TestEnvironment::plant(const QString &spec) const
 {
     const QString name = spec.section(QRegularExpression("->|=>|=| "), 0, 0);
-    const QByteArray at = QFile::encodeName(path("share/" + name));
+    const QString at = path("share/" + (name == "fifo" ? spec.mid(5) : name));
     if (spec.contains("->"))
-        return QFile::link(spec.section("->", 1), path("share/" + name));
+        return QFile::link(spec.section("->", 1), at);
     if (spec.contains("=>"))
-        return ::link(QFile::encodeName(spec.section("=>", 1)).constData(), at.constData()) == 0;
-    if (spec.startsWith("fifo "))
-        return ::mkfifo(QFile::encodeName(path("share/" + spec.mid(5))).constData(), 0666) == 0;
+        return ::link(qPrintable(spec.section("=>", 1)), qPrintable(at)) == 0;
+    if (name == "fifo")
+        return ::mkfifo(qPrintable(at), 0666) == 0;
     QString text = spec.section('=', 1);
     const QRegularExpressionMatch m = QRegularExpression("\\{(.*)\\*(\\d+)\\}").match(text);
     if (m.hasMatch())

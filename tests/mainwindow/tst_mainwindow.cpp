@@ -80,11 +80,8 @@ const QString Question =
         .arg(QMessageBox::Yes | QMessageBox::No);
 const QString Saved =
     QStringLiteral("QMessageBox|Выполнено!|1|%1|-|Параметры сохранены!").arg(QMessageBox::Ok);
-// The start of a warning's line, over `parent`.
-QString warning(const char *parent)
-{
-    return QStringLiteral("QMessageBox|Ошибка!|2|%1|%2|").arg(QMessageBox::Ok).arg(parent);
-}
+// The start of a warning's line, over the window or none (%1).
+const QString Warning = QStringLiteral("QMessageBox|Ошибка!|2|%1|%2|").arg(QMessageBox::Ok);
 
 QList<QPointer<PreviewWindow>> livePreviews()
 {
@@ -167,8 +164,7 @@ private slots:
         const QString image = env.writeFile("pictures/sea.png", TestEnvironment::readFile(White));
         auto window = env.makeWindow();
         QCOMPARE(window->size(), QSize(560, 600));
-        QVERIFY(window->findChild<QRadioButton *>("radioButton")->isChecked());
-        QVERIFY(!window->isVisible());
+        QVERIFY(child(window.get(), "radioButton")->isChecked() && !window->isVisible());
         window->show();
         auto *over = window->findChild<QCheckBox *>("cbOver");
         auto *text = window->findChild<QTextEdit *>("textEdit");
@@ -208,7 +204,7 @@ private slots:
     }
 
     // Each box asks the preview for its own fact, on its own line of the text
-    // block; the free text is in the picture only with cbOver checked.
+    // block; the free text is in the picture only with cbOver checked; the position buttons.
     void formAsksForItsFacts_data() { TestEnvironment::addRows("window/facts.txt", 2); }
     void formAsksForItsFacts()
     {
@@ -235,21 +231,16 @@ private slots:
         DisplaySettings file;
         file.OverText = "Кабинет 12";
         QVERIFY(!jobFromSettings(file, {}, {800, 600}, {}).text.contains(file.OverText));
-    }
 
-    // The checked position button gives the setting and the text's left edge on a desktop 1000
-    // pixels wide; with none checked, the text goes right.
-    void placesTheTextByTheCheckedButton()
-    {
-        Form form;
+        // The checked position button gives the setting and the text's left edge on a desktop
+        // 1000 pixels wide; with none checked, the text goes right.
         const QList<QRadioButton *> buttons{form.radioButton, form.radioButton_2,
                                             form.radioButton_3, nullptr};
-        const QStringList settings{"left", "center", "right", "right"};
         for (int i = 0; i < buttons.size(); ++i) {
             for (QRadioButton *b : buttons.mid(0, 3))
                 b->setAutoExclusive(false), b->setChecked(b == buttons[i]);
             const DisplaySettings values = settingsFromForm(form, {});
-            QCOMPARE(values.Position, settings[i]);
+            QCOMPARE(values.Position, QStringList({"left", "center", "right", "right"})[i]);
             const int edge =
                 textLeftEdge(jobFromSettings(values, {}, {1000, 600}, {}).position, 1000);
             QCOMPARE(edge, QList<int>({100, 400, 750, 750})[i]);
@@ -361,8 +352,7 @@ private slots:
             env.paths().tempDir = value;
         else if (!change.isEmpty() && !change.startsWith("size="))
             QVERIFY(env.plant(env.resolved(change)));
-        std::unique_ptr<Window> window;
-        TestEnvironment::stderrOf([&] { window = env.makeWindow(); });
+        auto window = env.makeWindow();
         auto *size = child<QSpinBox>(window.get(), "spinBox");
         size->setRange(0, 100000);
         size->setValue(change.startsWith("size=") ? value.toInt() : size->value());
@@ -376,7 +366,7 @@ private slots:
         QVERIFY2(timer.elapsed() < 5000, "a planted file or a declared size held the window up");
         QStringList expected = preview ? QStringList() : QStringList{Question};
         if (!text.isEmpty())
-            expected << warning(preview ? "window" : "-") + env.resolved(text);
+            expected << Warning.arg(preview ? "window" : "-") + env.resolved(text);
         QCOMPARE(shown.size(), expected.size());
         for (int i = 0; i < shown.size(); ++i)
             QVERIFY2(shown[i].startsWith(expected[i]), qPrintable(shown[i]));
