@@ -15,6 +15,7 @@ namespace {
 
 const QString Example = QStringLiteral(KORVEL_TEST_DATA "/settings/saved-example.ini");
 const QString White = QStringLiteral(KORVEL_TEST_DATA "/images/white.png");
+const QString Halves = QStringLiteral(KORVEL_TEST_DATA "/images/halves.png");
 
 // The outcome in one line.
 QString describe(const SaveOutcome &o)
@@ -81,8 +82,11 @@ private slots:
         const QString walls = env.path("walls"), share = env.path("share");
         const bool full = plant.startsWith("full ");
         env.paths().wallpaper = (full ? share : walls) + "/wallpaper.png";
-        env.writeFile(locked == "in the way" ? "walls/wallpaper.png/old" : "walls/wallpaper.png",
-                      "old");
+        // The old wallpaper, of another mode (or a folder in the way).
+        QFile::setPermissions(env.writeFile(locked == "in the way" ? "walls/wallpaper.png/old"
+                                                                   : "walls/wallpaper.png",
+                                            TestEnvironment::readFile(Halves)),
+                              QFile::ReadOwner | QFile::WriteOwner);
         env.writeFile("outside/sentinel", "export PATH=/usr/bin\n");
         QFile::setPermissions(
             env.writeFile("pictures/secret.png", TestEnvironment::readFile(White)),
@@ -106,20 +110,24 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const QString path = env.resolved(image);
+        const bool saved = outcome.result == SaveOutcome::Result::Saved;
+        const QByteArray chosen = saved ? TestEnvironment::readFile(path) : QByteArray();
         outcome.path = env.resolved(outcome.path);
         QCOMPARE(describe(runSave({path, {path}, {}}, SettingsFile(env.paths().settingsFile),
                                   env.paths().wallpaper)),
                  describe(outcome));
         QVERIFY2(clock.elapsed() < 5000, "a planted file held the save up");
         QCOMPARE(state(env.path("outside")), outside);
-        if (outcome.result != SaveOutcome::Result::Saved) {
+        if (!saved) {
             QCOMPARE(folders(), before);
             return;
         }
-        QCOMPARE(TestEnvironment::mode(env.paths().settingsFile), S_IFREG | 0664);
-        const QByteArray saved = TestEnvironment::readFile(env.paths().settingsFile);
-        QVERIFY(!saved.contains("PATH"));
-        QVERIFY(!plant.contains("[Other]") || saved.contains(planted));
+        for (const QString &file : {env.paths().settingsFile, env.paths().wallpaper})
+            QCOMPARE(TestEnvironment::mode(file), S_IFREG | 0664);
+        QCOMPARE(TestEnvironment::readFile(env.paths().wallpaper), chosen);
+        const QByteArray written = TestEnvironment::readFile(env.paths().settingsFile);
+        QVERIFY(!written.contains("PATH"));
+        QVERIFY(!plant.contains("[Other]") || written.contains(planted));
     }
 };
 
