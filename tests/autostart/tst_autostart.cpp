@@ -1,10 +1,9 @@
+#include "autostart/AutostartCommand.h"
 #include "autostart/AutostartEntry.h"
-#include "helpers/ModalAnswerer.h"
+#include "autostart/AutostartSwitch.h"
+#include "helpers/TestEnvironment.h"
 #include "helpers/Unprivileged.h"
-#include "helpers/WindowEnvironment.h"
-#include "mainwindow/KorvelWindow.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QtTest>
 
@@ -13,19 +12,6 @@
 namespace {
 
 const QString Entry = QStringLiteral("autostart/korvel-desktopinfo.desktop");
-
-// The one box shown; a '*' in `text` stands for any text. Critical boxes have no parent.
-void verifyBox(const QList<ModalAnswerer::Seen> &seen, const QString &text, QWidget *parent)
-{
-    QCOMPARE(seen.size(), 1);
-    const ModalAnswerer::Seen &box = seen[0];
-    const int star = text.indexOf(QLatin1Char('*'));
-    QVERIFY2(box.text.startsWith(text.left(star)) && box.text.endsWith(text.mid(star + 1)),
-             qPrintable(box.text));
-    QCOMPARE(box.title, parent ? QStringLiteral("Выполнено") : QStringLiteral("Ошибка"));
-    QVERIFY(box.icon == (parent ? QMessageBox::Information : QMessageBox::Critical) &&
-            box.buttons == QMessageBox::Ok && box.parent == parent);
-}
 
 } // namespace
 
@@ -57,7 +43,7 @@ private slots:
         AS_NOBODY_IF(QTest::currentDataTag() == QByteArray("no write access"));
         QFETCH(QStringList, row);
         const bool locked = QTest::currentDataTag() == QByteArray("no write access");
-        WindowEnvironment env;
+        TestEnvironment env;
         const QByteArray installed = TestEnvironment::readFile(env.paths().autostartEntry);
         const auto content = [&](const QString &field) {
             return field == "-" ? QByteArray() : field == "@installed" ? installed : field.toUtf8();
@@ -66,35 +52,27 @@ private slots:
                                       ? QByteArray(installed).replace("Hidden=true", "Hidden=false")
                                       : content(row[0]);
         const QByteArray expected = content(row[3]);
-        const bool enable = row[1] == "on", ok = row[4] == "-";
+        const bool enable = row[1] == "on";
         // A name that the shell would split or run, were it not quoted.
         const QString entry = QStringLiteral("autostart/it's a $(touch pwned) -e;file.desktop");
         const QString path = before.isNull() ? env.path(entry) : env.writeFile(entry, before);
-        const QString folder = QFileInfo(env.paths().autostartEntry = path).path();
+        const QString folder = QFileInfo(path).path();
         ::chmod(qPrintable(folder), locked ? 0500 : 0700);
         if (!row[2].isEmpty())
             env.paths().shell = row[2] == "-"
                                     ? env.path("bin/none")
                                     : env.writeFile("bin/shell", "#!/bin/bash\n" + row[2].toUtf8());
         ::chmod(qPrintable(env.path("bin/shell")), 0700);
-        ModalAnswerer answerer;
-        answerer.answerBox(QMessageBox::Ok); // the missing entry's box at start
-        auto window = env.makeWindow();
-        if (before.isNull())
-            verifyBox(answerer.seen(), "Не найден файл\n" + path + "\nОн удален или не существует",
-                      nullptr);
-        auto *box = window->findChild<QCheckBox *>(QStringLiteral("cbAutostart"));
-        QCOMPARE(box->isChecked(), !enable); // as read from the entry
         const QString failure = QString(row[4]).replace("%1", path).replace("%2", folder);
-        // A second click, when the first one changed the entry, must give back its content.
+        const int star = failure.indexOf(QLatin1Char('*'));
+        // Switched and back: the second run, when the first one changed the entry, gives back its
+        // content.
         for (const bool on : {enable, !enable}) {
-            answerer.clear();
-            answerer.answerBox(QMessageBox::Ok);
-            box->click();
-            const QString done = on ? "Автостар включен!" : "Автостар отключен!";
-            verifyBox(answerer.seen(), ok ? done : failure, ok ? window.get() : nullptr);
-            // After a failure the box is set back once, without running the switch again.
-            QCOMPARE(box->isChecked(), ok == on);
+            const korvel::SwitchRun run =
+                korvel::runSwitchCommand(env.paths().shell, korvel::autostartCommand(on, path));
+            const QString text = run.succeeded() ? QStringLiteral("-") : run.failureText();
+            QVERIFY2(text.startsWith(failure.left(star)) && text.endsWith(failure.mid(star + 1)),
+                     qPrintable(text));
             QCOMPARE(TestEnvironment::readFile(path), on == enable ? expected : before);
             QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("pwned"))));
             if (expected == before)

@@ -55,20 +55,25 @@ QString formState(QWidget *window)
     return state.join(QLatin1Char(' '));
 }
 
-// Presses `button`, answering `answer` to a question, then Ok; the boxes that showed, one line
-// each: class, title, icon, buttons, parent ("window" or "-") and text.
-QStringList press(QWidget *window, const char *button, QMessageBox::StandardButton answer)
+// The boxes `answerer` saw, one line each: class, title, icon, buttons, parent ("window" or "-")
+// and text.
+QStringList lines(const ModalAnswerer &answerer, QWidget *window)
 {
-    ModalAnswerer answerer;
-    answerer.answerBox(answer);
-    answerer.answerBox(QMessageBox::Ok);
-    child(window, button)->click();
     QStringList shown;
     for (const ModalAnswerer::Seen &s : answerer.seen())
         shown << QStringLiteral("%1|%2|%3|%4|%5|%6")
                      .arg(s.className, s.title, QString::number(s.icon), QString::number(s.buttons),
                           s.parent == window ? "window" : "-", s.text);
     return shown;
+}
+// Presses `button`, answering `answer` to a question, then Ok; the boxes that showed.
+QStringList press(QWidget *window, const char *button, QMessageBox::StandardButton answer)
+{
+    ModalAnswerer answerer;
+    answerer.answerBox(answer);
+    answerer.answerBox(QMessageBox::Ok);
+    child(window, button)->click();
+    return lines(answerer, window);
 }
 QStringList save(QWidget *window)
 {
@@ -367,6 +372,35 @@ private slots:
         QVERIFY(livePreviews().isEmpty() && tempFiles(env).isEmpty());
         QVERIFY(!text.isEmpty() ||
                 !(QFile::exists(env.paths().settingsFile) || QFile::exists(env.paths().wallpaper)));
+    }
+
+    // The autostart box: read from the entry at start, each switch reported over the window; a
+    // failure in a critical box without parent, after which the box is set back (the entry's
+    // reading and switching: tests/autostart).
+    void switchesAutostartByItsBox()
+    {
+        WindowEnvironment env;
+        auto window = env.makeWindow(); // the packaged entry: off
+        QVERIFY(!child(window.get(), "cbAutostart")->isChecked());
+        const QString done =
+            QStringLiteral("QMessageBox|Выполнено|1|%1|window|Автостар ").arg(QMessageBox::Ok);
+        QCOMPARE(press(window.get(), "cbAutostart", QMessageBox::Ok), {done + "включен!"});
+        QVERIFY(child(env.makeWindow().get(), "cbAutostart")->isChecked());
+        QCOMPARE(press(window.get(), "cbAutostart", QMessageBox::Ok), {done + "отключен!"});
+        const QString failed = QStringLiteral("QMessageBox|Ошибка|3|%1|-|").arg(QMessageBox::Ok);
+        QFile::remove(env.paths().autostartEntry);
+        {
+            ModalAnswerer answerer;
+            answerer.answerBox(QMessageBox::Ok);
+            window = env.makeWindow();
+            QCOMPARE(lines(answerer, window.get()),
+                     {failed + "Не найден файл\n" + env.paths().autostartEntry +
+                      "\nОн удален или не существует"});
+        }
+        const QStringList shown = press(window.get(), "cbAutostart", QMessageBox::Ok);
+        QVERIFY2(shown.size() == 1 && shown[0].startsWith(failed + "Произошла ошибка:\n"),
+                 qPrintable(shown.join('\n')));
+        QVERIFY(!child(window.get(), "cbAutostart")->isChecked());
     }
 
     // Two quick previews, the first one closed early by the user.
