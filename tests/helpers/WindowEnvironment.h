@@ -15,10 +15,25 @@ class WindowEnvironment : public TestEnvironment
 {
 public:
     // The program-wide objects as start-up makes them, made on first use.
-    const korvel::SettingsFile &settings();
-    korvel::AppContext context();
+    const korvel::SettingsFile &settings()
+    {
+        if (!m_settings)
+            m_settings = std::make_unique<korvel::SettingsFile>(paths().settingsFile);
+        return *m_settings;
+    }
+    korvel::AppContext context()
+    {
+        if (!m_mainForm)
+            m_mainForm = korvel::FormClass::fromFile(paths().mainForm, "QMainWindow");
+        if (!m_previewForm)
+            m_previewForm = korvel::FormClass::fromFile(paths().previewForm, "QWidget");
+        return {paths(), &*m_mainForm, &*m_previewForm, &settings()};
+    }
     // A main window built as start-up builds it (not shown).
-    std::unique_ptr<korvel::KorvelWindow> makeWindow();
+    std::unique_ptr<korvel::KorvelWindow> makeWindow()
+    {
+        return std::make_unique<korvel::KorvelWindow>(context());
+    }
 
 private:
     std::optional<korvel::FormClass> m_mainForm;

@@ -21,7 +21,8 @@ class TestPreview : public QObject
     Q_OBJECT
 
 private slots:
-    // Rows of tests/data/preview/failures.txt.
+    // Rows of tests/data/preview/failures.txt: nothing is left in the temporary folder. (A
+    // preview that starts is followed to its window with the main window's preview button.)
     void startsOrSaysWhy_data()
     {
         for (const char *column : {"image", "font", "tempDir"})
@@ -68,12 +69,6 @@ private slots:
         QVERIFY(timer.elapsed() < 5000); // a declared size is refused before decoding
         QCOMPARE(run.result(), result);
         QCOMPARE(run.pictureFailure(), failure);
-        // A started run's file holds the picture; discarded, it is gone, as after a failure.
-        if (result == PreviewRun::Result::Started) {
-            QVERIFY(run.finish());
-            QCOMPARE(QImage(run.path()).convertToFormat(run.picture().format()), run.picture());
-            run.discard();
-        }
         QCOMPARE(QDir(env.paths().tempDir).entryList(QDir::Files | QDir::System), QStringList());
     }
 
