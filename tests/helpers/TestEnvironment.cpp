@@ -118,12 +118,11 @@ QVector<TestEnvironment::Row> TestEnvironment::readRows(const QString &file, int
         if (fields.size() != columns + 1)
             qFatal("%s: not %d fields: %s", qPrintable(file), columns, qPrintable(line));
         const QByteArray tag = fields.takeFirst().toUtf8();
-        for (QString &field : fields) {
-            QStringList parts = field.split("\\\\");
-            for (QString &part : parts)
-                part.replace("\\n", "\n").replace("\\r", "\r");
-            field = parts.join(QLatin1Char('\\'));
-        }
+        for (QString &field : fields)
+            field.replace("\\\\", "\1")
+                .replace("\\n", "\n")
+                .replace("\\r", "\r")
+                .replace('\1', '\\');
         rows.append({tag, fields});
     }
     return rows;

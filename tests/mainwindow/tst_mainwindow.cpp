@@ -20,13 +20,10 @@ using namespace korvel;
 
 namespace {
 
-using Window = KorvelWindow;
-
 const SystemInfoRequest All{true, true, true, true, true};
 const QString White = QStringLiteral(KORVEL_TEST_DATA "/images/white.png");
 const QString Jpeg = QStringLiteral(KORVEL_TEST_DATA "/images/halves.jpg");
 const QString Example = QStringLiteral(KORVEL_TEST_DATA "/settings/saved-example.ini");
-constexpr int Expiry = PreviewWindow::ShowMilliseconds + 1500;
 
 // The installed main form set up on a plain window, without the window's handlers.
 struct Form : WindowEnvironment, QMainWindow, MainForm
@@ -119,7 +116,10 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(livePreviews().isEmpty(), Expiry); }
+    void cleanup()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(livePreviews().isEmpty(), PreviewWindow::ShowMilliseconds + 1500);
+    }
 
     void rejectsAFormWithoutItsWidgets_data()
     {
@@ -259,7 +259,7 @@ private slots:
         WindowEnvironment env;
         if (row[0] != "-")
             env.writeFile("share/settings.ini", row[0].toUtf8() + '\n');
-        std::unique_ptr<Window> window;
+        std::unique_ptr<KorvelWindow> window;
         const QString printed = TestEnvironment::stderrOf([&] { window = env.makeWindow(); });
         QCOMPARE(formState(window.get()),
                  row[1].replace(QRegularExpression("@$"), "color:0 size:8 image:"));
