@@ -87,17 +87,17 @@ QString TestEnvironment::resolved(QString text) const
         .replace('\1', '@');
 }
 
-bool TestEnvironment::plant(const QString &spec) const
+bool TestEnvironment::plant(const QString &what) const
 {
-    const QString name = spec.section(QRegularExpression("->|=>|=| "), 0, 0);
-    const QString at = path("share/" + (name == "fifo" ? spec.mid(5) : name));
-    if (spec.contains("->"))
-        return QFile::link(spec.section("->", 1), at);
-    if (spec.contains("=>"))
-        return ::link(qPrintable(spec.section("=>", 1)), qPrintable(at)) == 0;
+    const QString name = what.section(QRegularExpression("->|=>|=| "), 0, 0);
+    const QString at = path("share/" + (name == "fifo" ? what.mid(5) : name));
+    if (what.contains("->"))
+        return QFile::link(what.section("->", 1), at);
+    if (what.contains("=>"))
+        return ::link(qPrintable(what.section("=>", 1)), qPrintable(at)) == 0;
     if (name == "fifo")
         return ::mkfifo(qPrintable(at), 0666) == 0;
-    QString text = spec.section('=', 1);
+    QString text = what.section('=', 1);
     const QRegularExpressionMatch m = QRegularExpression("\\{(.*)\\*(\\d+)\\}").match(text);
     if (m.hasMatch())
         text.replace(m.capturedStart(), m.capturedLength(),

@@ -33,10 +33,10 @@ public:
 
     // `text` with "@data/" standing for tests/data/, "@@" for "@" and any other "@" for the folder.
     QString resolved(QString text) const;
-    // Plants `spec` below share/ as a member of the group could: "NAME->TARGET" a symbolic link,
+    // Plants `what` below share/ as a member of the group could: "NAME->TARGET" a symbolic link,
     // "NAME=>TARGET" a hard link, "fifo NAME", "NAME=TEXT" a file ("{TEXT*N}": TEXT N times).
     // False when that failed.
-    bool plant(const QString &spec) const;
+    bool plant(const QString &what) const;
 
     // The file's type and mode as lstat() gives them (-1: none); the names in a folder.
     static int mode(const QString &path);
