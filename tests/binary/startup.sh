@@ -75,7 +75,7 @@ case_without_icon_or_settings() {
 
 case_toolkit_arguments() { exits_centred "256, 256" -style fusion --no-such-option extra.png; }
 case_missing_preview_form() { rm "$share/preview.xml" && expect_failure "$share/preview.xml"; }
-# What is wrong with the main form is named as the window tests show (tst_mainwindow's
+# What is wrong with the main form is named as the window tests show (tst_forms's
 # rejectsABrokenForm). A form the builder refuses stops start-up, although no preview was asked for.
 case_preview_form_refused() {
     echo '<ui version="3.0"><widget class="QWidget" name="Form"/></ui>' >"$share/preview.xml"

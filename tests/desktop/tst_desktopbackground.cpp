@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+Q_DECLARE_METATYPE(QVector<korvel::DesktopPicture::Part>)
+
 namespace {
 
 QImage pattern(int width, int height)
@@ -158,23 +160,81 @@ private slots:
             xcb_disconnect(c);
     }
 
-    // Pure functions of the desktops' interfaces, rows of tests/data/desktop/functions.txt.
-    void computes_data() { TestEnvironment::addRows("desktop/functions.txt", 3); }
-    void computes()
+    // The pure functions of the desktops' interfaces: rows of tests/data/desktop/functions.txt,
+    // each named by its function.
+    static QVector<TestEnvironment::Row> rowsOf(const char *function)
     {
-        QFETCH(QStringList, row);
-        const QStringList in = row[1].split(';');
-        QString result;
-        if (row[0] == "xfceBackdrops")
-            result =
-                korvel::XfceDesktop::backdrops(in[0].split(' ', Qt::SkipEmptyParts),
-                                               in[1].split(' ', Qt::SkipEmptyParts), in[2].toInt())
-                    .join(' ');
-        else if (row[0] == "plasmaScript")
-            result = korvel::PlasmaDesktop::script(row[1]);
-        else if (row[0] == "lxqtProfile")
-            result = korvel::LxqtDesktop::profile(row[1].toUtf8().replace(' ', '\0'));
-        QCOMPARE(result, row[2]);
+        QVector<TestEnvironment::Row> rows;
+        for (const TestEnvironment::Row &row :
+             TestEnvironment::readRows("desktop/functions.txt", 3))
+            if (row.fields[0] == function)
+                rows << row;
+        return rows;
+    }
+
+    void findsXfceBackdrops_data()
+    {
+        for (const char *column : {"properties", "monitors", "backdrops"})
+            QTest::addColumn<QStringList>(column);
+        QTest::addColumn<int>("workspaces");
+        for (const TestEnvironment::Row &row : rowsOf("xfceBackdrops")) {
+            const QStringList in = row.fields[1].split(';');
+            const auto words = [](const QString &text) {
+                return text.split(' ', Qt::SkipEmptyParts);
+            };
+            QTest::newRow(row.tag.constData())
+                << words(in[0]) << words(in[1]) << words(row.fields[2]) << in[2].toInt();
+        }
+    }
+    void findsXfceBackdrops()
+    {
+        QFETCH(QStringList, properties);
+        QFETCH(QStringList, monitors);
+        QFETCH(int, workspaces);
+        QFETCH(QStringList, backdrops);
+        QCOMPARE(korvel::XfceDesktop::backdrops(properties, monitors, workspaces), backdrops);
+    }
+
+    // The input: the picture's file, then each monitor's part as X,Y,WIDTH,HEIGHT=FILE.
+    void writesPlasmasScript_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QVector<korvel::DesktopPicture::Part>>("parts");
+        QTest::addColumn<QString>("script");
+        for (const TestEnvironment::Row &row : rowsOf("plasmaScript")) {
+            QStringList in = row.fields[1].split(';');
+            QVector<korvel::DesktopPicture::Part> parts;
+            for (const QString &part : in.mid(1)) {
+                const QStringList rect = part.section('=', 0, 0).split(',');
+                parts.append(
+                    {QRect(rect[0].toInt(), rect[1].toInt(), rect[2].toInt(), rect[3].toInt()),
+                     part.section('=', 1)});
+            }
+            QTest::newRow(row.tag.constData()) << in[0] << parts << row.fields[2];
+        }
+    }
+    void writesPlasmasScript()
+    {
+        QFETCH(QString, file);
+        QFETCH(QVector<korvel::DesktopPicture::Part>, parts);
+        QFETCH(QString, script);
+        QCOMPARE(korvel::PlasmaDesktop::script(file, parts), script);
+    }
+
+    // The input: pcmanfm-qt's command line, blank-separated.
+    void findsLxqtsProfile_data()
+    {
+        QTest::addColumn<QByteArray>("commandLine");
+        QTest::addColumn<QString>("profile");
+        for (const TestEnvironment::Row &row : rowsOf("lxqtProfile"))
+            QTest::newRow(row.tag.constData())
+                << row.fields[1].toUtf8().replace(' ', '\0') << row.fields[2];
+    }
+    void findsLxqtsProfile()
+    {
+        QFETCH(QByteArray, commandLine);
+        QFETCH(QString, profile);
+        QCOMPARE(korvel::LxqtDesktop::profile(commandLine), profile);
     }
 };
 

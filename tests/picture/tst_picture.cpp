@@ -9,6 +9,7 @@
 
 using namespace korvel;
 Q_DECLARE_METATYPE(korvel::TextPosition)
+Q_DECLARE_METATYPE(korvel::SystemInfo)
 
 namespace {
 
@@ -273,6 +274,36 @@ private slots:
         const double mean = double(total) / (desktop.width() * desktop.height() * 3);
         QVERIFY2(mean < 3 && largest < 24,
                  qPrintable(QStringLiteral("mean %1, largest %2").arg(mean).arg(largest)));
+    }
+
+    // Rows of tests/data/picture/text-block.txt.
+    void composesTheTextBlock_data()
+    {
+        QTest::addColumn<SystemInfo>("facts");
+        QTest::addColumn<QString>("freeText");
+        QTest::addColumn<QString>("block");
+        for (const TestEnvironment::Row &row :
+             TestEnvironment::readRows("picture/text-block.txt", 3)) {
+            std::optional<QString> f[5];
+            for (int i = 0; i < 5; ++i)
+                if (const QString fact = row.fields[0].section(',', i, i); fact != "-")
+                    f[i] = fact;
+            QTest::newRow(row.tag.constData())
+                << SystemInfo{f[0], f[1], f[2], f[3], f[4]} << row.fields[1] << row.fields[2];
+        }
+    }
+    void composesTheTextBlock()
+    {
+        QFETCH(SystemInfo, facts);
+        QFETCH(QString, freeText);
+        QFETCH(QString, block);
+        QCOMPARE(composeInfoText(facts, freeText), block);
+    }
+
+    void drawsAColourOutsideTheTableBlack()
+    {
+        for (const int outside : {-1, 6, 7, INT_MIN})
+            QCOMPARE(textColor(outside), QColor(Qt::black));
     }
 };
 

@@ -1,6 +1,5 @@
 #include "helpers/TestEnvironment.h"
 #include "helpers/Unprivileged.h"
-#include "picture/InfoText.h"
 #include "preview/PreviewRun.h"
 #include "preview/TemporaryImage.h"
 
@@ -11,7 +10,6 @@
 using namespace korvel;
 Q_DECLARE_METATYPE(korvel::PreviewRun::Result)
 Q_DECLARE_METATYPE(korvel::PictureFailure)
-Q_DECLARE_METATYPE(korvel::SystemInfo)
 
 // The preview's job without widgets: the picture, its temporary file, and
 // what it says when either cannot be made. (The preview window is tested
@@ -90,36 +88,6 @@ private slots:
         struct stat info;
         QVERIFY(::lstat(QFile::encodeName(*file).constData(), &info) == 0 &&
                 (info.st_mode & 07777) == 0600);
-    }
-
-    // Rows of tests/data/preview/text-block.txt.
-    void composesTheTextBlock_data()
-    {
-        QTest::addColumn<SystemInfo>("facts");
-        QTest::addColumn<QString>("freeText");
-        QTest::addColumn<QString>("block");
-        for (const TestEnvironment::Row &row :
-             TestEnvironment::readRows("preview/text-block.txt", 3)) {
-            std::optional<QString> f[5];
-            for (int i = 0; i < 5; ++i)
-                if (const QString fact = row.fields[0].section(',', i, i); fact != "-")
-                    f[i] = fact;
-            QTest::newRow(row.tag.constData())
-                << SystemInfo{f[0], f[1], f[2], f[3], f[4]} << row.fields[1] << row.fields[2];
-        }
-    }
-    void composesTheTextBlock()
-    {
-        QFETCH(SystemInfo, facts);
-        QFETCH(QString, freeText);
-        QFETCH(QString, block);
-        QCOMPARE(composeInfoText(facts, freeText), block);
-    }
-
-    void drawsAColourOutsideTheTableBlack()
-    {
-        for (const int outside : {-1, 6, 7, INT_MIN})
-            QCOMPARE(textColor(outside), QColor(Qt::black));
     }
 };
 
