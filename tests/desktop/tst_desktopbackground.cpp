@@ -177,11 +177,9 @@ private slots:
         for (const char *column : {"properties", "monitors", "backdrops"})
             QTest::addColumn<QStringList>(column);
         QTest::addColumn<int>("workspaces");
+        const auto words = [](const QString &text) { return text.split(' ', Qt::SkipEmptyParts); };
         for (const TestEnvironment::Row &row : rowsOf("xfceBackdrops")) {
             const QStringList in = row.fields[1].split(';');
-            const auto words = [](const QString &text) {
-                return text.split(' ', Qt::SkipEmptyParts);
-            };
             QTest::newRow(row.tag.constData())
                 << words(in[0]) << words(in[1]) << words(row.fields[2]) << in[2].toInt();
         }
@@ -191,8 +189,7 @@ private slots:
         QFETCH(QStringList, properties);
         QFETCH(QStringList, monitors);
         QFETCH(int, workspaces);
-        QFETCH(QStringList, backdrops);
-        QCOMPARE(korvel::XfceDesktop::backdrops(properties, monitors, workspaces), backdrops);
+        QTEST(korvel::XfceDesktop::backdrops(properties, monitors, workspaces), "backdrops");
     }
 
     // The input: the picture's file, then each monitor's part as X,Y,WIDTH,HEIGHT=FILE.
@@ -202,13 +199,12 @@ private slots:
         QTest::addColumn<QVector<korvel::DesktopPicture::Part>>("parts");
         QTest::addColumn<QString>("script");
         for (const TestEnvironment::Row &row : rowsOf("plasmaScript")) {
-            QStringList in = row.fields[1].split(';');
+            const QStringList in = row.fields[1].split(';');
             QVector<korvel::DesktopPicture::Part> parts;
             for (const QString &part : in.mid(1)) {
-                const QStringList rect = part.section('=', 0, 0).split(',');
-                parts.append(
-                    {QRect(rect[0].toInt(), rect[1].toInt(), rect[2].toInt(), rect[3].toInt()),
-                     part.section('=', 1)});
+                const QStringList r = part.section('=', 0, 0).split(',');
+                parts.append({{r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt()},
+                              part.section('=', 1)});
             }
             QTest::newRow(row.tag.constData()) << in[0] << parts << row.fields[2];
         }
@@ -217,8 +213,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(QVector<korvel::DesktopPicture::Part>, parts);
-        QFETCH(QString, script);
-        QCOMPARE(korvel::PlasmaDesktop::script(file, parts), script);
+        QTEST(korvel::PlasmaDesktop::script(file, parts), "script");
     }
 
     // The input: pcmanfm-qt's command line, blank-separated.
@@ -233,8 +228,7 @@ private slots:
     void findsLxqtsProfile()
     {
         QFETCH(QByteArray, commandLine);
-        QFETCH(QString, profile);
-        QCOMPARE(korvel::LxqtDesktop::profile(commandLine), profile);
+        QTEST(korvel::LxqtDesktop::profile(commandLine), "profile");
     }
 };
 

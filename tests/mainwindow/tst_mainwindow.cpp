@@ -1,4 +1,3 @@
-#include "app/WindowPlacement.h"
 #include "forms/StartupError.h"
 #include "helpers/ModalAnswerer.h"
 #include "helpers/SaveRows.h"
@@ -141,24 +140,6 @@ private slots:
             const QString what = QString::fromUtf8(e.what());
             QVERIFY2(what.contains(error) && what.contains(env.paths().mainForm), e.what());
         }
-    }
-
-    void centresTheWindow_data()
-    {
-        QTest::addColumn<QSize>("desktop");
-        QTest::addColumn<QSize>("window");
-        QTest::addColumn<QPoint>("position");
-        QTest::newRow("odd rounds down") << QSize(800, 600) << QSize(333, 300) << QPoint(233, 150);
-        QTest::newRow("wider") << QSize(640, 480) << QSize(645, 480) << QPoint(-3, 0);
-        QTest::newRow("taller") << QSize(640, 480) << QSize(640, 484) << QPoint(0, -2);
-        QTest::newRow("two screens") << QSize(3840, 1080) << QSize(560, 600) << QPoint(1640, 240);
-    }
-    void centresTheWindow()
-    {
-        QFETCH(QSize, desktop);
-        QFETCH(QSize, window);
-        QFETCH(QPoint, position);
-        QCOMPARE(centredPosition(desktop, window), position);
     }
 
     // One window through its life: the over check box, the browse button, then the exit button
