@@ -1,18 +1,22 @@
 #include "RootWindowBackground.h"
 
 #include <QImage>
+#include <QSize>
 #include <QVector>
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace korvel {
 
@@ -139,11 +143,20 @@ QImage opaqueRgb32(const QImage &image)
     return rgb;
 }
 
-xcb_atom_t atom(xcb_connection_t *c, const char *name)
+// The atoms of `names`, asked for together: one round trip for all. XCB_ATOM_NONE
+// for any the server did not give.
+template <size_t N>
+std::array<xcb_atom_t, N> atoms(xcb_connection_t *c, const char *const (&names)[N])
 {
-    const auto cookie = xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name);
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookie, nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::array<xcb_intern_atom_cookie_t, N> cookies;
+    for (size_t i = 0; i < N; ++i)
+        cookies[i] = xcb_intern_atom(c, 0, uint16_t(qstrlen(names[i])), names[i]);
+    std::array<xcb_atom_t, N> result;
+    for (size_t i = 0; i < N; ++i) {
+        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
+        result[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+    return result;
 }
 
 using Ids = QVector<uint32_t>;
@@ -160,25 +173,69 @@ Ids ids(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property, xcb_atom_
     return Ids(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
+// A connection to the X display and, on a local server that can share
+// memory, a segment for the picture's pixels attached on both sides.
+struct Upload
+{
+    QByteArray displayName;
+    Connection conn;
+    int screenNumber = 0;
+    QSize size;             // of the picture the segment is for
+    void *memory = nullptr; // our side of the segment, until the pixels are in
+    xcb_shm_seg_t segment = XCB_NONE;
+
+    Upload() = default;
+    Upload(const Upload &) = delete;
+    Upload &operator=(const Upload &) = delete;
+    ~Upload()
+    {
+        if (memory != nullptr)
+            ::shmdt(memory);
+    }
+};
+
+// Made while the picture is still being made, for the next upload.
+std::unique_ptr<Upload> preparedUpload;
+
+// Connects to the display; an empty string, or what went wrong.
+QString connectTo(Upload &upload, const QByteArray &displayName)
+{
+    upload.displayName = displayName;
+    upload.conn.reset(xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(),
+                                  &upload.screenNumber));
+    const int failure = xcb_connection_has_error(upload.conn.get());
+    if (failure == 0)
+        return {};
+    const QByteArray name = displayName.isEmpty() ? qgetenv("DISPLAY") : displayName;
+    const QString reason =
+        failure == XCB_CONN_CLOSED_PARSE_ERR        ? QStringLiteral(": not a display name")
+        : failure == XCB_CONN_CLOSED_INVALID_SCREEN ? QStringLiteral(": it has no such screen")
+                                                    : QString();
+    return QStringLiteral("cannot connect to the X display %1%2")
+        .arg(name.isEmpty() ? QStringLiteral("(DISPLAY is not set)") : QString::fromLocal8Bit(name),
+             reason);
+}
+
 // On a local X server the pixmap can live in a shared memory segment that we
 // fill: the pixels are neither sent through the socket nor copied by the
-// server. The segment goes away with the pixmap. The requests that make the
-// pixmap are added to `made`. XCB_NONE when the server cannot (no MIT-SHM or
-// no shared pixmaps, another machine); nothing is left then.
-xcb_pixmap_t sharedMemoryPixmap(xcb_connection_t *c, Requests &made, xcb_drawable_t root,
-                                uint8_t depth, const QImage &rgb)
+// server. Attaches a segment for a picture of `size` on both sides, its pages
+// made ready at once rather than one by one while the pixels are copied in.
+// Nothing is left when the server cannot (no MIT-SHM or no shared pixmaps,
+// another machine).
+void attachSharedMemory(Upload &upload, const QSize &size)
 {
+    xcb_connection_t *c = upload.conn.get();
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(c, &xcb_shm_id);
     if (shm == nullptr || !shm->present)
-        return XCB_NONE;
+        return;
     const Reply<xcb_shm_query_version_reply_t> version(
         xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
     if (!version || !version->shared_pixmaps || version->pixmap_format != XCB_IMAGE_FORMAT_Z_PIXMAP)
-        return XCB_NONE;
-    const size_t size = size_t(rgb.sizeInBytes());
-    const int id = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        return;
+    const size_t bytes = size_t(size.width()) * size_t(size.height()) * 4;
+    const int id = ::shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (id < 0)
-        return XCB_NONE;
+        return;
     void *memory = ::shmat(id, nullptr, 0);
     const xcb_shm_seg_t segment = xcb_generate_id(c);
     Requests requests(c);
@@ -190,16 +247,31 @@ xcb_pixmap_t sharedMemoryPixmap(xcb_connection_t *c, Requests &made, xcb_drawabl
     if (!attached) {
         if (memory != reinterpret_cast<void *>(-1))
             ::shmdt(memory);
-        return XCB_NONE;
+        return;
     }
-    std::memcpy(memory, rgb.constBits(), size);
-    ::shmdt(memory);
+    // Best effort: where the kernel cannot, the copy brings the pages in.
+    ::madvise(memory, bytes, MADV_POPULATE_WRITE);
+    upload.memory = memory;
+    upload.segment = segment;
+    upload.size = size;
+}
+
+// The pixmap in the shared segment, filled with `rgb`; the requests that make
+// it are added to `made`. XCB_NONE when there is no segment for it.
+xcb_pixmap_t sharedMemoryPixmap(Upload &upload, Requests &made, xcb_drawable_t root, uint8_t depth,
+                                const QImage &rgb)
+{
+    if (upload.memory == nullptr || upload.size != rgb.size())
+        return XCB_NONE;
+    xcb_connection_t *c = upload.conn.get();
+    std::memcpy(upload.memory, rgb.constBits(), size_t(rgb.sizeInBytes()));
+    ::shmdt(std::exchange(upload.memory, nullptr));
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
     made.add(xcb_shm_create_pixmap_checked(c, pixmap, root, uint16_t(rgb.width()),
-                                           uint16_t(rgb.height()), depth, segment, 0),
+                                           uint16_t(rgb.height()), depth, upload.segment, 0),
              "to create the pixmap");
     // The pixmap keeps the server's hold on the segment.
-    made.add(xcb_shm_detach_checked(c, segment), "to let go of the shared memory");
+    made.add(xcb_shm_detach_checked(c, upload.segment), "to let go of the shared memory");
     return pixmap;
 }
 
@@ -215,21 +287,16 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
             .arg(image.width())
             .arg(image.height());
 
-    int screenNumber = 0;
-    Connection conn(
-        xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber));
-    xcb_connection_t *c = conn.get();
-    if (const int failure = xcb_connection_has_error(c)) {
-        const QByteArray name = displayName.isEmpty() ? qgetenv("DISPLAY") : displayName;
-        const QString reason =
-            failure == XCB_CONN_CLOSED_PARSE_ERR        ? QStringLiteral(": not a display name")
-            : failure == XCB_CONN_CLOSED_INVALID_SCREEN ? QStringLiteral(": it has no such screen")
-                                                        : QString();
-        return QStringLiteral("cannot connect to the X display %1%2")
-            .arg(name.isEmpty() ? QStringLiteral("(DISPLAY is not set)")
-                                : QString::fromLocal8Bit(name),
-                 reason);
+    // The connection and memory made ahead for a picture of this size, or new ones.
+    std::unique_ptr<Upload> upload = std::move(preparedUpload);
+    if (!upload || upload->displayName != displayName || upload->size != image.size()) {
+        upload = std::make_unique<Upload>();
+        const QString failure = connectTo(*upload, displayName);
+        if (!failure.isEmpty())
+            return failure;
     }
+    xcb_connection_t *c = upload->conn.get();
+    const int screenNumber = upload->screenNumber;
     const xcb_screen_t *screen = screenOf(c, screenNumber);
     if (!screen)
         return QStringLiteral("the X display has no screen %1").arg(screenNumber);
@@ -251,8 +318,10 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
             .arg(width);
     const int rowsPerStrip = int(std::min<uint64_t>((maxBytes - 32) / rowBytes, uint64_t(height)));
 
+    if (upload->memory == nullptr)
+        attachSharedMemory(*upload, rgb.size());
     Requests requests(c);
-    xcb_pixmap_t pixmap = sharedMemoryPixmap(c, requests, root, screen->root_depth, rgb);
+    xcb_pixmap_t pixmap = sharedMemoryPixmap(*upload, requests, root, screen->root_depth, rgb);
     if (pixmap == XCB_NONE) {
         pixmap = xcb_generate_id(c);
         requests.add(xcb_create_pixmap_checked(c, screen->root_depth, pixmap, root, uint16_t(width),
@@ -279,9 +348,8 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
     // From here on the pixmap belongs to the root window and must outlive us.
     xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
 
-    const xcb_atom_t esetroot = atom(c, "ESETROOT_PMAP_ID");
-    const xcb_atom_t xrootpmap = atom(c, "_XROOTPMAP_ID");
-    const xcb_atom_t record = atom(c, "_KORVEL_DESKTOPINFO_PMAP");
+    const auto [esetroot, xrootpmap, record] =
+        atoms(c, {"ESETROOT_PMAP_ID", "_XROOTPMAP_ID", "_KORVEL_DESKTOPINFO_PMAP"});
     if (esetroot == XCB_ATOM_NONE || xrootpmap == XCB_ATOM_NONE || record == XCB_ATOM_NONE) {
         xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_DESTROY_ALL);
         return QStringLiteral("cannot look up the root window's pixmap properties");
@@ -333,6 +401,21 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
     if (xcb_connection_has_error(c))
         return QStringLiteral("the connection to the X display broke while setting the picture");
     return error;
+}
+
+void prepareRootBackground(const QSize &size, const QByteArray &displayName)
+{
+    preparedUpload.reset();
+    if (size.isEmpty() || size.width() > 32767 || size.height() > 32767)
+        return;
+    auto upload = std::make_unique<Upload>();
+    if (!connectTo(*upload, displayName).isEmpty())
+        return;
+    const xcb_screen_t *screen = screenOf(upload->conn.get(), upload->screenNumber);
+    if (screen == nullptr || !unsupportedLayout(upload->conn.get(), *screen).isEmpty())
+        return;
+    attachSharedMemory(*upload, size);
+    preparedUpload = std::move(upload);
 }
 
 } // namespace korvel

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QImage;
+class QSize;
 
 namespace korvel {
 
@@ -15,5 +16,11 @@ namespace korvel {
 // (pixmaps of desktops and other programs are never freed). Returns
 // an empty string on success, otherwise what went wrong.
 QString setRootBackground(const QImage &image, const QByteArray &displayName = QByteArray());
+
+// Gets the next setRootBackground() of a picture of `size` on that display
+// ready while the picture is still being made: the connection, and memory
+// shared with the X server with its pages in place. Another size or display
+// there makes its own. An empty size lets go of what was made ready.
+void prepareRootBackground(const QSize &size, const QByteArray &displayName = QByteArray());
 
 } // namespace korvel
