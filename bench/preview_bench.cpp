@@ -203,9 +203,9 @@ struct ToolTimes
     double exited;        // start to exit
 };
 
-// The desktop tool drawing `wallpaper` at the tool's fixed paths (run-preview-bench.sh
-// gives it a private mount namespace for them).
-ToolTimes timeDesktopTool(const QString &wallpaper, const QString &freeText)
+// The desktop tool `program` drawing `wallpaper` at the tool's fixed paths
+// (run-preview-bench.sh gives it a private mount namespace for them).
+ToolTimes timeDesktopTool(const QString &program, const QString &wallpaper, const QString &freeText)
 {
     const QString share = QStringLiteral("/usr/share/korvel/desktopinfo/");
     QFile::remove(share + QStringLiteral("wallpaper.png"));
@@ -233,7 +233,7 @@ ToolTimes timeDesktopTool(const QString &wallpaper, const QString &freeText)
     tool.setProcessEnvironment(withoutSessionBus());
     QElapsedTimer timer;
     timer.start();
-    tool.start(QStringLiteral(KORVEL_TOOL), {QStringLiteral("--once")});
+    tool.start(program, {QStringLiteral("--once")});
     double ms = -1;
     pollfd fd = {xcb_get_file_descriptor(x), POLLIN, 0};
     while (ms < 0 && ::poll(&fd, 1, 20000) > 0) {
@@ -337,29 +337,41 @@ int main(int argc, char **argv)
         {QStringLiteral("feh"), QStringLiteral("--no-fehbg"), QStringLiteral("--bg-scale")}};
     std::printf("\nwhole processes, no session bus, medians in ms: the tool (--once) from start to "
                 "exit and to the background set, the plain setters from start to exit\n");
-    std::printf("%-27s %9s %9s %11s %9s %9s %9s %9s\n", "source -> desktop", "tool", "(set)",
-                "xwallpaper", "hsetroot", "feh", "tool/fast", "tool/prev");
+    // Another build of the tool, KORVEL_TOOL_BASELINE, takes turns with this one
+    // for a comparison under the same load.
+    const QString tool = QStringLiteral(KORVEL_TOOL);
+    const QString baseline = qEnvironmentVariable("KORVEL_TOOL_BASELINE");
+    std::printf("%-27s %9s %9s %11s %9s %9s %9s %9s%s\n", "source -> desktop", "tool", "(set)",
+                "xwallpaper", "hsetroot", "feh", "tool/fast", "tool/prev",
+                baseline.isEmpty() ? "" : "  baseline  base/fast");
     for (const QString &file : {jpeg, png}) {
-        std::vector<double> exited, set;
+        std::vector<double> exited, set, baseExited;
         std::vector<std::vector<double>> plain(setters.size());
-        timeDesktopTool(file, freeText); // warm-up
+        timeDesktopTool(tool, file, freeText); // warm-up
+        if (!baseline.isEmpty())
+            timeDesktopTool(baseline, file, freeText);
         for (const QStringList &setter : setters)
             timeSetter(setter, file);
         for (int i = 0; i < runs; ++i) {
-            const ToolTimes tool = timeDesktopTool(file, freeText);
-            exited.push_back(tool.exited);
-            set.push_back(tool.backgroundSet);
+            const ToolTimes times = timeDesktopTool(tool, file, freeText);
+            exited.push_back(times.exited);
+            set.push_back(times.backgroundSet);
+            if (!baseline.isEmpty())
+                baseExited.push_back(timeDesktopTool(baseline, file, freeText).exited);
             for (int s = 0; s < setters.size(); ++s)
                 plain[size_t(s)].push_back(timeSetter(setters[s], file));
         }
         double fastest = 1e9;
         for (const std::vector<double> &times : plain)
             fastest = std::min(fastest, median(times));
-        const double tool = median(exited);
-        std::printf("%-4s 4000x3000 -> %4dx%-4d %9.1f %9.1f %11.1f %9.1f %9.1f %9.3f %9.3f\n",
-                    qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), tool,
+        const double ours = median(exited);
+        std::printf("%-4s 4000x3000 -> %4dx%-4d %9.1f %9.1f %11.1f %9.1f %9.1f %9.3f %9.3f",
+                    qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), ours,
                     median(set), median(plain[0]), median(plain[1]), median(plain[2]),
-                    tool / fastest, tool / previewMedians[file == png]);
+                    ours / fastest, ours / previewMedians[file == png]);
+        if (!baseline.isEmpty())
+            std::printf(" %9.1f %9.3f", median(baseExited), median(baseExited) / fastest);
+        std::printf("\n");
         std::fflush(stdout);
     }
     return 0;

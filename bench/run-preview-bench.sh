@@ -4,7 +4,9 @@
 # Usage: bench/run-preview-bench.sh <build dir> [runs]   (runs: 5 by default)
 # As root it runs in a private sandbox (tests/binary/sandbox.sh), where it
 # also times the desktop tool at its fixed paths without touching the host's,
-# beside the plain wallpaper setters xwallpaper, hsetroot and feh.
+# beside the plain wallpaper setters xwallpaper, hsetroot and feh. With
+# KORVEL_TOOL_BASELINE=<another build's korvel-desktopinfo, outside /tmp> that
+# one takes turns with the tool, for a before-and-after under the same load.
 set -euo pipefail
 build=$(realpath "${1:?build directory}")
 # libvips' command line is the measure to beat, and the plain setters the ones
