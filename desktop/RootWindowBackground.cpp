@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace korvel {
@@ -183,6 +184,9 @@ struct Upload
     QSize size;             // of the picture the segment is for
     void *memory = nullptr; // our side of the segment, until the pixels are in
     xcb_shm_seg_t segment = XCB_NONE;
+    // The server's writing into the segment, made ahead so that it has the
+    // pages in place too; it must be done before we fill it.
+    std::optional<xcb_shm_get_image_cookie_t> serverWriting;
 
     Upload() = default;
     Upload(const Upload &) = delete;
@@ -264,6 +268,9 @@ xcb_pixmap_t sharedMemoryPixmap(Upload &upload, Requests &made, xcb_drawable_t r
     if (upload.memory == nullptr || upload.size != rgb.size())
         return XCB_NONE;
     xcb_connection_t *c = upload.conn.get();
+    if (upload.serverWriting)
+        Reply<xcb_shm_get_image_reply_t>(xcb_shm_get_image_reply(
+            c, *std::exchange(upload.serverWriting, std::nullopt), nullptr));
     std::memcpy(upload.memory, rgb.constBits(), size_t(rgb.sizeInBytes()));
     ::shmdt(std::exchange(upload.memory, nullptr));
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
@@ -415,6 +422,15 @@ void prepareRootBackground(const QSize &size, const QByteArray &displayName)
     if (screen == nullptr || !unsupportedLayout(upload->conn.get(), *screen).isEmpty())
         return;
     attachSharedMemory(*upload, size);
+    // The server brings its side of the pages in now rather than while it
+    // paints the picture: it copies the root window's present pixels there.
+    if (upload->memory != nullptr && screen->width_in_pixels == size.width() &&
+        screen->height_in_pixels == size.height()) {
+        upload->serverWriting = xcb_shm_get_image_unchecked(
+            upload->conn.get(), screen->root, 0, 0, uint16_t(size.width()), uint16_t(size.height()),
+            ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, upload->segment, 0);
+        xcb_flush(upload->conn.get());
+    }
     preparedUpload = std::move(upload);
 }
 
