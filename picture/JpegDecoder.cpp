@@ -4,9 +4,15 @@
 #include "picture/ImageSource.h"
 #include "picture/JpegErrors.h"
 
+#include <system_error>
+#include <thread>
+
 namespace korvel {
 
 namespace {
+
+// An output of at least this many pixels is decoded in two halves at once.
+constexpr qint64 SplitPixels = 1500000;
 
 // Called while libjpeg reads, at least once a row of blocks: a file with more
 // scans than any real one is given up before the extra passes add up.
@@ -17,10 +23,45 @@ void watchScans(j_common_ptr info)
         JpegErrors::fail(info);
 }
 
-// The decoding itself, with no object that a longjmp could skip the
-// destructor of: `image` is made by the caller once the size is known.
-ImageDecoding::Outcome decode(jpeg_decompress_struct &info, const QByteArray &bytes,
-                              const QSize &atLeast, QImage &image)
+// One libjpeg decompression with its limits and error handling.
+struct Decompression
+{
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    jpeg_progress_mgr progress = {};
+
+    Decompression()
+    {
+        errors.install(info);
+        jpeg_create_decompress(&info);
+        progress.progress_monitor = watchScans;
+        info.progress = &progress;
+        // Beyond this libjpeg would need a backing store it does not have, and fails.
+        info.mem->max_memory_to_use = long(ImageHeader::MaxJpegCoefficientBytes) + (16 << 20);
+    }
+    ~Decompression() { jpeg_destroy_decompress(&info); }
+    Decompression(const Decompression &) = delete;
+    Decompression &operator=(const Decompression &) = delete;
+
+    // Runs `work`, which calls libjpeg and holds nothing that a longjmp could
+    // skip the destructor of; an error of libjpeg makes it Corrupt.
+    template <typename Work> ImageDecoding::Outcome guarded(const Work &work)
+    {
+        if (setjmp(errors.jump) != 0)
+            return ImageDecoding::Outcome::Corrupt;
+        return work();
+    }
+};
+
+bool isCmyk(const jpeg_decompress_struct &info)
+{
+    return info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+}
+
+// Reads and checks the header and chooses the output's colours and scale, the
+// same for every decompression of `bytes`.
+ImageDecoding::Outcome prepare(jpeg_decompress_struct &info, const QByteArray &bytes,
+                               const QSize &atLeast)
 {
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
@@ -28,12 +69,8 @@ ImageDecoding::Outcome decode(jpeg_decompress_struct &info, const QByteArray &by
         return ImageDecoding::Outcome::Corrupt;
     if (qint64(info.image_width) * info.image_height > ImageSource::MaxPixels)
         return ImageDecoding::Outcome::TooLarge;
-    // Counted first, at no cost; libjpeg's own count stops whatever this walk missed.
-    if (ImageHeader::jpegScans(bytes) >
-        ImageHeader::maxJpegScans(info.image_width, info.image_height))
-        return ImageDecoding::Outcome::Corrupt;
     // CMYK (and YCCK, which libjpeg turns into CMYK) as Adobe writes it, inverted.
-    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    const bool cmyk = isCmyk(info);
     if (info.jpeg_color_space != JCS_GRAYSCALE && info.jpeg_color_space != JCS_YCbCr &&
         info.jpeg_color_space != JCS_RGB && !cmyk)
         return ImageDecoding::Outcome::Corrupt;
@@ -49,25 +86,70 @@ ImageDecoding::Outcome decode(jpeg_decompress_struct &info, const QByteArray &by
             break;
         }
     }
-    jpeg_start_decompress(&info);
-    image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
-    if (image.isNull())
-        return ImageDecoding::Outcome::TooLarge;
-    JSAMPARRAY inks = cmyk ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info),
-                                                       JPOOL_IMAGE, info.output_width * 4, 1)
-                           : nullptr;
-    while (info.output_scanline < info.output_height) {
-        const int y = int(info.output_scanline);
-        JSAMPROW row = cmyk ? inks[0] : image.scanLine(y);
+    jpeg_calc_output_dimensions(&info);
+    return ImageDecoding::Outcome::Decoded;
+}
+
+// The rows made from one row of blocks: a boundary between two of them is
+// where a decompression that skips the rows above gives the very rows of one
+// that read everything.
+JDIMENSION rowGroup(const jpeg_decompress_struct &info)
+{
+    return JDIMENSION(info.min_DCT_scaled_size * info.max_v_samp_factor);
+}
+
+// The row where a second decompression takes over, or 0 where one decodes all.
+// The second one skips the rows above, decoding only their entropy, so it
+// starts below the middle, where both take about as long: the entropy takes
+// about 9 ns a byte of the file and 0.4 a pixel of the image, the rest 1.2 ns
+// a pixel of the image and 1 of the output (libjpeg-turbo's times here).
+JDIMENSION splitRow(jpeg_decompress_struct &info, qint64 bytes)
+{
+    const double pixels = double(info.image_width) * info.image_height;
+    const double output = double(info.output_width) * info.output_height;
+    if (isCmyk(info) || jpeg_has_multiple_scans(&info) || info.arith_code || output < SplitPixels)
+        return 0;
+    const double entropy = 9 * double(bytes) + 0.4 * pixels;
+    const double share = entropy / (entropy + 1.2 * pixels + output);
+    return JDIMENSION(info.output_height / (2 - share)) / rowGroup(info) * rowGroup(info);
+}
+
+// Rows from the present one to `end` into `pixels`; `inks` is a row of CMYK
+// for a CMYK file, or null.
+void readRows(jpeg_decompress_struct &info, uchar *pixels, qsizetype stride, JDIMENSION end,
+              JSAMPARRAY inks)
+{
+    while (info.output_scanline < end) {
+        uchar *line = pixels + qsizetype(info.output_scanline) * stride;
+        JSAMPROW row = inks ? inks[0] : line;
         jpeg_read_scanlines(&info, &row, 1);
-        if (!cmyk)
+        if (!inks)
             continue;
-        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        auto *out = reinterpret_cast<QRgb *>(line);
         for (unsigned x = 0; x < info.output_width; ++x, row += 4)
             out[x] = qRgb(row[3] * row[0] / 255, row[3] * row[1] / 255, row[3] * row[2] / 255);
     }
-    jpeg_finish_decompress(&info);
-    return ImageDecoding::Outcome::Decoded;
+}
+
+// The rows from `first` on, by a decompression of its own.
+ImageDecoding::Outcome decodeBelow(const QByteArray &bytes, const QSize &atLeast, uchar *pixels,
+                                   qsizetype stride, JDIMENSION first, QSize size)
+{
+    Decompression d;
+    return d.guarded([&] {
+        const ImageDecoding::Outcome prepared = prepare(d.info, bytes, atLeast);
+        if (prepared != ImageDecoding::Outcome::Decoded)
+            return prepared;
+        if (QSize(int(d.info.output_width), int(d.info.output_height)) != size ||
+            first % rowGroup(d.info) != 0)
+            return ImageDecoding::Outcome::Corrupt;
+        jpeg_start_decompress(&d.info);
+        if (jpeg_skip_scanlines(&d.info, first) != first)
+            return ImageDecoding::Outcome::Corrupt;
+        readRows(d.info, pixels, stride, d.info.output_height, nullptr);
+        jpeg_finish_decompress(&d.info);
+        return ImageDecoding::Outcome::Decoded;
+    });
 }
 
 } // namespace
@@ -77,22 +159,56 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast)
     ImageDecoding result;
     if (bytes.size() < 3 || !bytes.startsWith("\xff\xd8\xff"))
         return result;
-    jpeg_decompress_struct info;
-    JpegErrors errors;
-    errors.install(info);
-    jpeg_create_decompress(&info);
-    jpeg_progress_mgr progress = {};
-    progress.progress_monitor = watchScans;
-    info.progress = &progress;
-    // Beyond this libjpeg would need a backing store it does not have, and fails.
-    info.mem->max_memory_to_use = long(ImageHeader::MaxJpegCoefficientBytes) + (16 << 20);
+    Decompression d;
     QImage image;
-    if (setjmp(errors.jump) == 0) {
-        result.outcome = decode(info, bytes, atLeast, image);
-    } else {
-        result.outcome = ImageDecoding::Outcome::Corrupt;
+    JDIMENSION split = 0;
+    result.outcome = d.guarded([&] {
+        const ImageDecoding::Outcome prepared = prepare(d.info, bytes, atLeast);
+        if (prepared != ImageDecoding::Outcome::Decoded)
+            return prepared;
+        // Counted first, at no cost; libjpeg's own count stops whatever this walk missed.
+        if (ImageHeader::jpegScans(bytes) >
+            ImageHeader::maxJpegScans(d.info.image_width, d.info.image_height))
+            return ImageDecoding::Outcome::Corrupt;
+        image = QImage(int(d.info.output_width), int(d.info.output_height), QImage::Format_RGB32);
+        if (image.isNull())
+            return ImageDecoding::Outcome::TooLarge;
+        split = splitRow(d.info, bytes.size());
+        return ImageDecoding::Outcome::Decoded;
+    });
+    if (result.outcome != ImageDecoding::Outcome::Decoded)
+        return result;
+    // Written row by row by both decompressions, each its own rows.
+    uchar *pixels = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    ImageDecoding::Outcome below = ImageDecoding::Outcome::Decoded;
+    std::thread second;
+    if (split > 0 && std::thread::hardware_concurrency() < 2)
+        split = 0; // one core would decode the skipped rows' entropy twice
+    if (split > 0) {
+        try {
+            second = std::thread([&, first = split, size = image.size()] {
+                below = decodeBelow(bytes, atLeast, pixels, stride, first, size);
+            });
+        } catch (const std::system_error &) {
+            split = 0;
+        }
     }
-    jpeg_destroy_decompress(&info);
+    result.outcome = d.guarded([&] {
+        jpeg_start_decompress(&d.info);
+        JSAMPARRAY inks = nullptr;
+        if (isCmyk(d.info))
+            inks = (*d.info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.info), JPOOL_IMAGE,
+                                               d.info.output_width * 4, 1);
+        readRows(d.info, pixels, stride, split > 0 ? split : d.info.output_height, inks);
+        if (split == 0)
+            jpeg_finish_decompress(&d.info);
+        return ImageDecoding::Outcome::Decoded;
+    });
+    if (second.joinable())
+        second.join();
+    if (result.outcome == ImageDecoding::Outcome::Decoded)
+        result.outcome = below;
     if (result.outcome == ImageDecoding::Outcome::Decoded)
         result.image = std::move(image);
     return result;
