@@ -35,11 +35,14 @@ shows() {
     import -window root /tmp/screen.png && masked /tmp/screen.png &&
         [ "$(compare -metric AE -fuzz 2% /tmp/screen.png "/tmp/picture-$1.png" null: 2>&1)" = 0 ]
 }
-# expect VARIANT SECONDS WHAT [HOLD]: within that time, and still HOLD seconds
-# (default 1) later, the screen shows that picture, and the desktop and the tool run.
+# held VARIANT SECONDS: the screen shows that picture, and still does SECONDS later.
+held() { shows "$1" && sleep "$2" && shows "$1"; }
+# expect VARIANT SECONDS WHAT [HOLD]: within that time the screen shows that
+# picture and holds it HOLD seconds (default 1) (a desktop that is still
+# starting may lay its screens out again meanwhile), and the desktop and the tool run.
 expect() {
     local problem=
-    { poll "$2" shows "$1" && sleep "${4:-1}" && shows "$1"; } || problem="not the picture $1"
+    poll "$2" held "$1" "${4:-1}" || problem="not the picture $1"
     [ -z "$desktop" ] || ! ended "$desktop_pid" || problem="the desktop ended"
     ! ended "$tool" || problem="the tool ended"
     [ -z "$problem" ] || { shot "$case-$3" && fail "$3: $problem"; }
