@@ -1,5 +1,7 @@
 #include "MonitorWatcher.h"
 
+#include "display/XcbHandles.h"
+
 #include <QSocketNotifier>
 
 #include <xcb/randr.h>
@@ -13,20 +15,19 @@ MonitorWatcher::MonitorWatcher(QObject *parent) : QObject(parent)
 {
     int screenNumber = 0;
     xcb_connection_t *c = xcb_connect(nullptr, &screenNumber);
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber && it.rem > 0; ++i)
-        xcb_screen_next(&it);
-    if (xcb_connection_has_error(c) != 0 || it.rem <= 0) {
+    const xcb_screen_t *screen =
+        xcb_connection_has_error(c) == 0 ? screenOf(c, screenNumber) : nullptr;
+    if (screen == nullptr) {
         xcb_disconnect(c);
         return;
     }
     // The server tells a change of the monitors as a new configuration of
     // the root window; RandR's own events come with outputs and modes.
     const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_change_window_attributes(c, it.data->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
     const xcb_query_extension_reply_t *randr = xcb_get_extension_data(c, &xcb_randr_id);
     if (randr != nullptr && randr->present != 0)
-        xcb_randr_select_input(c, it.data->root,
+        xcb_randr_select_input(c, screen->root,
                                XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE |
                                    XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
                                    XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);

@@ -1,5 +1,7 @@
 #include "RootWindowBackground.h"
 
+#include "display/XcbHandles.h"
+
 #include <QImage>
 #include <QSize>
 #include <QVector>
@@ -22,18 +24,6 @@
 namespace korvel {
 
 namespace {
-
-struct FreeReply
-{
-    void operator()(void *p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
-
-struct Disconnect
-{
-    void operator()(xcb_connection_t *c) const { xcb_disconnect(c); }
-};
-using Connection = std::unique_ptr<xcb_connection_t, Disconnect>;
 
 QString describeError(const xcb_generic_error_t &error, const char *request)
 {
@@ -80,14 +70,6 @@ private:
     xcb_connection_t *m_c;
     QVector<Sent> m_sent;
 };
-
-const xcb_screen_t *screenOf(xcb_connection_t *c, int number)
-{
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; it.rem > 0 && i < number; ++i)
-        xcb_screen_next(&it);
-    return it.rem > 0 ? it.data : nullptr;
-}
 
 // Only the common layout is handled: depth 24 TrueColor in 32-bit pixels with
 // the bytes of QImage::Format_RGB32 (the host's byte order).

@@ -1,5 +1,7 @@
 #include "DisplayDesktop.h"
 
+#include "display/XcbHandles.h"
+
 #include <QRect>
 #include <QVector>
 
@@ -12,12 +14,6 @@
 namespace korvel {
 
 namespace {
-
-struct FreeReply
-{
-    void operator()(void *p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
 // The RandR monitors of `root`, or none when the server has no RandR 1.5.
 MonitorLayout randrMonitors(xcb_connection_t *c, xcb_window_t root, const QSize &size)
@@ -46,32 +42,25 @@ MonitorLayout randrMonitors(xcb_connection_t *c, xcb_window_t root, const QSize 
     return MonitorLayout::fromReported(size, rects, primary);
 }
 
-struct Disconnect
-{
-    void operator()(xcb_connection_t *c) const { xcb_disconnect(c); }
-};
-
 } // namespace
 
 std::optional<DisplayDesktop> readDisplayDesktop(xcb_connection_t *connection, int screenNumber)
 {
     if (connection == nullptr || xcb_connection_has_error(connection) != 0)
         return std::nullopt;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && it.rem > 0; ++i)
-        xcb_screen_next(&it);
-    if (it.rem <= 0)
+    const xcb_screen_t *screen = screenOf(connection, screenNumber);
+    if (screen == nullptr)
         return std::nullopt;
     DisplayDesktop desktop;
-    desktop.size = QSize(it.data->width_in_pixels, it.data->height_in_pixels);
-    desktop.monitors = randrMonitors(connection, it.data->root, desktop.size);
+    desktop.size = QSize(screen->width_in_pixels, screen->height_in_pixels);
+    desktop.monitors = randrMonitors(connection, screen->root, desktop.size);
     return desktop;
 }
 
 std::optional<DisplayDesktop> readDisplayDesktop(const QByteArray &displayName)
 {
     int screenNumber = 0;
-    const std::unique_ptr<xcb_connection_t, Disconnect> connection(
+    const Connection connection(
         xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber));
     return readDisplayDesktop(connection.get(), screenNumber);
 }
