@@ -19,6 +19,7 @@ MonitorWatcher::MonitorWatcher(QObject *parent) : QObject(parent)
         xcb_connection_has_error(c) == 0 ? screenOf(c, screenNumber) : nullptr;
     if (screen == nullptr) {
         xcb_disconnect(c);
+        QMetaObject::invokeMethod(this, &MonitorWatcher::displayLost, Qt::QueuedConnection);
         return;
     }
     // The server tells a change of the monitors as a new configuration of
@@ -51,8 +52,8 @@ void MonitorWatcher::readEvents()
         std::free(event);
     }
     if (xcb_connection_has_error(m_connection) != 0) {
-        // The X server is gone; the toolkit ends the tool.
         delete findChild<QSocketNotifier *>();
+        emit displayLost();
         return;
     }
     if (any)

@@ -9,9 +9,9 @@ struct xcb_connection_t;
 namespace korvel {
 
 // Tells when the X screen's monitors may have changed: added, removed,
-// moved, resized or another made primary. The toolkit follows outputs only;
-// monitors set by other means (and the root window's size) are seen here,
-// on a connection of its own.
+// moved, resized or another made primary (RandR's outputs and monitors, and
+// the root window's size), and when the X display has gone, on a connection
+// of its own.
 class MonitorWatcher : public QObject
 {
     Q_OBJECT
@@ -25,6 +25,9 @@ public:
 
 signals:
     void changed();
+    // The X server closed the connection or could not be reached: the
+    // session that the tool draws for has ended.
+    void displayLost();
 
 private:
     void readEvents();

@@ -1,11 +1,11 @@
 #include "XfceDesktop.h"
 
+#include "display/OutputNames.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QGuiApplication>
 #include <QRegularExpression>
-#include <QScreen>
 
 #include <xcb/xcb.h>
 
@@ -117,11 +117,7 @@ QStringList XfceDesktop::apply(const DesktopPicture &picture)
     // image-style 3 stretches the picture over each monitor, 6 spans it
     // over all of them.
     const int style = picture.spansMonitors ? 6 : 3;
-    QStringList monitors;
-    for (const QScreen *screen : QGuiApplication::screens())
-        monitors << screen->name();
-
-    for (const QString &path : backdrops(properties, monitors, workspaceCount())) {
+    for (const QString &path : backdrops(properties, readOutputNames(), workspaceCount())) {
         for (const QDBusMessage &reply :
              {call(QStringLiteral("SetProperty"), {Channel, path + QStringLiteral("/image-style"),
                                                    QVariant::fromValue(QDBusVariant(style))}),

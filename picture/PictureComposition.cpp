@@ -198,11 +198,16 @@ std::optional<ComposedPicture> loadDesktopImageWithoutToolkit(const PictureJob &
     return loadScaled(job, false);
 }
 
+QRawFont textFont(const QString &fontPath, int pixelSize)
+{
+    return QRawFont(fontPath, pixelSize, QFont::PreferVerticalHinting);
+}
+
 ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job)
 {
     if (job.fontPixelSize <= 0 || job.fontPixelSize > MaxFontPixelSize)
         return failed(PictureFailure::FontSizeRefused);
-    const QRawFont font(job.fontPath, job.fontPixelSize);
+    const QRawFont font = textFont(job.fontPath, job.fontPixelSize);
     if (!font.isValid())
         return failed(PictureFailure::FontUnusable);
     const int ascent = qCeil(font.ascent());

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRawFont>
 #include <QSize>
 #include <QString>
 
@@ -50,6 +51,11 @@ constexpr int ExtraLineSpace = 4;
 QColor textColor(int colorIndex);
 // The left edge of every line for a desktop `width` pixels wide.
 int textLeftEdge(TextPosition position, int width);
+
+// The text's font: the TrueType file at `pixelSize` pixels per em, with light
+// (vertical) hinting whatever the desktop's font settings say, so that the
+// window's preview and the desktop tool draw the same glyphs.
+QRawFont textFont(const QString &fontPath, int pixelSize);
 
 // Loads the image by its content (a regular file only, read without blocking;
 // see ImageSource), gives every monitor the whole image stretched to its
