@@ -3,6 +3,7 @@
 #include "picture/ImageHeader.h"
 #include "picture/ImageSource.h"
 #include "picture/JpegErrors.h"
+#include "picture/LargeImage.h"
 
 #include <system_error>
 #include <thread>
@@ -170,7 +171,8 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast)
         if (ImageHeader::jpegScans(bytes) >
             ImageHeader::maxJpegScans(d.info.image_width, d.info.image_height))
             return ImageDecoding::Outcome::Corrupt;
-        image = QImage(int(d.info.output_width), int(d.info.output_height), QImage::Format_RGB32);
+        image = newLargeImage(QSize(int(d.info.output_width), int(d.info.output_height)),
+                              QImage::Format_RGB32);
         if (image.isNull())
             return ImageDecoding::Outcome::TooLarge;
         split = splitRow(d.info, bytes.size());

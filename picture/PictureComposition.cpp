@@ -1,5 +1,6 @@
 #include "PictureComposition.h"
 
+#include "picture/AreaScaling.h"
 #include "picture/ImageSource.h"
 #include "picture/JpegDecoder.h"
 #include "picture/PngDecoder.h"
@@ -25,6 +26,14 @@ ComposedPicture failed(PictureFailure failure)
     ComposedPicture result;
     result.failure = failure;
     return result;
+}
+
+// The image smoothly stretched or shrunk to `size`, each axis on its own.
+QImage stretched(const QImage &image, const QSize &size)
+{
+    if (std::optional<QImage> shrunk = shrinkByArea(image, size))
+        return *std::move(shrunk);
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // Reads the image scaled to exactly `size`. Refuses files that are not
@@ -75,7 +84,7 @@ std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitRea
     }
     }
     if (image.size() != size)
-        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image = stretched(image, size);
     // RGB32 draws and writes fastest; images with alpha keep it.
     image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                             : QImage::Format_RGB32);
@@ -136,7 +145,7 @@ QImage layOutMonitors(const QImage &wallpaper, const PictureJob &job, QRect *are
         if (rect.size() == wallpaper.size())
             part = wallpaper;
         else if (part.size() != rect.size())
-            part = wallpaper.scaled(rect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            part = stretched(wallpaper, rect.size());
         painter.drawImage(rect.topLeft() - area->topLeft(), part);
     }
     return canvas;

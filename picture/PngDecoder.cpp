@@ -1,6 +1,7 @@
 #include "PngDecoder.h"
 
 #include "picture/ImageSource.h"
+#include "picture/LargeImage.h"
 
 #include <QVector>
 
@@ -224,10 +225,10 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
                           ? 2
                           : 1;
     // A halved image with alpha is the mean of premultiplied pixels.
-    QImage image(int(width) / halve, int(height) / halve,
-                 !alpha       ? QImage::Format_RGB32
-                 : halve == 2 ? QImage::Format_ARGB32_Premultiplied
-                              : QImage::Format_ARGB32);
+    QImage image = newLargeImage(QSize(int(width) / halve, int(height) / halve),
+                                 !alpha       ? QImage::Format_RGB32
+                                 : halve == 2 ? QImage::Format_ARGB32_Premultiplied
+                                              : QImage::Format_ARGB32);
     if (image.isNull())
         return result;
     const auto rawRow = [&](int y) { return raw.get() + size_t(y) * size_t(rowSize + 1) + 1; };

@@ -1,4 +1,5 @@
 #include "helpers/TestEnvironment.h"
+#include "picture/AreaScaling.h"
 #include "picture/InfoText.h"
 #include "picture/JpegDecoder.h"
 #include "picture/PictureComposition.h"
@@ -217,6 +218,40 @@ private slots:
                 }
                 QCOMPARE(half.pixel(x, y), mean);
             }
+    }
+
+    void shrinksAsQtDoes_data()
+    {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<QSize>("target"); // empty: not shrunk in both directions, left to Qt
+        QTest::newRow("4K from 4000x3000") << QSize(4000, 3000) << QSize(3840, 2160);
+        QTest::newRow("one pixel less") << QSize(1367, 769) << QSize(1366, 768);
+        QTest::newRow("to a third and less") << QSize(301, 97) << QSize(100, 31);
+        QTest::newRow("to one row") << QSize(640, 480) << QSize(639, 1);
+        QTest::newRow("to one pixel") << QSize(5, 7) << QSize(1, 1);
+        QTest::newRow("as wide") << QSize(200, 100) << QSize();
+        QTest::newRow("wider") << QSize(200, 100) << QSize();
+    }
+
+    // Pixel for pixel Qt's smooth scaling, on noise; other sizes are not taken.
+    void shrinksAsQtDoes()
+    {
+        QFETCH(QSize, source);
+        QFETCH(QSize, target);
+        QImage noise(source, QImage::Format_RGB32);
+        QRandomGenerator random(quint32(source.width()));
+        for (int y = 0; y < noise.height(); ++y)
+            for (int x = 0; x < noise.width(); ++x)
+                noise.setPixel(x, y, random.generate() | 0xff000000u);
+        const QSize refused =
+            QTest::currentDataTag() == QByteArray("as wide") ? QSize(200, 50) : QSize(201, 50);
+        if (target.isEmpty()) {
+            QVERIFY(!shrinkByArea(noise, refused));
+            return;
+        }
+        const std::optional<QImage> ours = shrinkByArea(noise, target);
+        QVERIFY(ours);
+        QCOMPARE(*ours, noise.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
 
     void decodesJpegAtTheDesktopsSizeOrMore_data()
