@@ -275,11 +275,10 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
 
     // The tool draws into images and talks to the X server on connections of
     // its own: the toolkit's display platform (its connection, screens, input
-    // methods, cursor and theme plugins) and the desktop's font configuration
-    // would only cost start-up time. Its minimal platform with FreeType alone
-    // loads the font file and nothing more; the glyphs are anti-aliased and
-    // hinted as textFont() says, as in the window's preview.
-    qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts:freetype");
+    // methods, cursor and theme plugins) would only cost start-up time. The
+    // minimal platform with fonts sets the font up through fontconfig as the
+    // window's does, hinted as textFont() says, so both draw the same glyphs.
+    qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
     qunsetenv("QT_QPA_PLATFORMTHEME");
     // Standard error carries the tool's own lines only: one per thing not done.
     FatalMessagesExit fatalMessages(true);
