@@ -19,7 +19,7 @@ constexpr int Unit = 1 << 14;
 constexpr unsigned MaxThreads = 4;
 
 // The blue, green, red and alpha of a pixel, or their weighted sums, side by side.
-using Channels = uint32_t __attribute__((vector_size(16)));
+using Channels = uint32_t __attribute__((vector_size(16), may_alias));
 using PixelBytes = uint8_t __attribute__((vector_size(4)));
 
 // A pixel's channels, widened.
@@ -46,22 +46,8 @@ struct WidenSse41
 };
 #endif
 
-// The source pixels under each target pixel along one axis: the first one,
-// cut, with its weight; `whole` more at `step` each; then the last one with
-// what is left of Unit (possibly nothing).
-struct Footprint
-{
-    int first;
-    int firstWeight;
-    int whole;
-    int lastWeight;
-};
-
-struct Axis
-{
-    std::vector<Footprint> footprints;
-    int step = 0;
-};
+using Footprint = AreaShrink::Footprint;
+using Axis = AreaShrink::Axis;
 
 Axis axis(int source, int target)
 {
@@ -91,19 +77,22 @@ using Bytes = uint8_t __attribute__((vector_size(16)));
 // target column once: a row that the next target row starts on is added to
 // both at once.
 template <typename Pixels>
-inline __attribute__((always_inline)) void shrinkBand(const QImage &image, const Axis &across,
-                                                      const Axis &down, uchar *target,
-                                                      qsizetype stride, int from, int to)
+inline __attribute__((always_inline)) void
+shrinkBand(const Axis &across, const Axis &down, AreaShrink::SourceRow sourceRow, void *context,
+           uchar *target, qsizetype stride, int from, int to, AreaShrink::Sums &memory)
 {
     const size_t width = across.footprints.size();
-    std::vector<Channels> sums(width), next(width);
+    memory.current.resize(width * 4);
+    memory.next.resize(width * 4);
+    auto *sums = reinterpret_cast<Channels *>(memory.current.data());
+    auto *next = reinterpret_cast<Channels *>(memory.next.data());
     const uint32_t step = uint32_t(across.step);
     bool started = false; // the first row of the target row is in `sums` already
     for (int t = from; t < to; ++t) {
         const Footprint &f = down.footprints[size_t(t)];
         const Footprint *following = t + 1 < to ? &down.footprints[size_t(t + 1)] : nullptr;
         if (!started)
-            std::fill(sums.begin(), sums.end(), Channels{0, 0, 0, 0});
+            std::fill(sums, sums + width, Channels{0, 0, 0, 0});
         bool shared = false;
         for (int i = started ? 1 : 0; i <= f.whole + 1; ++i) {
             const uint32_t weight = uint32_t(i == 0         ? f.firstWeight
@@ -114,7 +103,7 @@ inline __attribute__((always_inline)) void shrinkBand(const QImage &image, const
             const int y = f.first + i;
             shared = following != nullptr && following->first == y && following->firstWeight > 0;
             const uint32_t nextWeight = shared ? uint32_t(following->firstWeight) : 0;
-            const auto *pixels = reinterpret_cast<const uint32_t *>(image.constScanLine(y));
+            const uint32_t *pixels = sourceRow(context, y);
             for (size_t x = 0; x < width; ++x) {
                 const Footprint &c = across.footprints[x];
                 const uint32_t *p = pixels + c.first;
@@ -144,44 +133,72 @@ inline __attribute__((always_inline)) void shrinkBand(const QImage &image, const
         }
         started = shared;
         if (shared)
-            sums.swap(next);
+            std::swap(sums, next);
     }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 // With SSE4.1 a pixel's bytes widen and its sums multiply in one step each.
-__attribute__((target("sse4.1"))) void shrinkBandSse41(const QImage &image, const Axis &across,
-                                                       const Axis &down, uchar *target,
-                                                       qsizetype stride, int from, int to)
+__attribute__((target("sse4.1"))) void shrinkBandSse41(const Axis &across, const Axis &down,
+                                                       AreaShrink::SourceRow sourceRow,
+                                                       void *context, uchar *target,
+                                                       qsizetype stride, int from, int to,
+                                                       AreaShrink::Sums &memory)
 {
-    shrinkBand<WidenSse41>(image, across, down, target, stride, from, to);
+    shrinkBand<WidenSse41>(across, down, sourceRow, context, target, stride, from, to, memory);
 }
 #endif
 
-void shrinkRows(const QImage &image, const Axis &across, const Axis &down, uchar *target,
-                qsizetype stride, int from, int to)
+const uint32_t *imageRow(void *image, int row)
 {
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("sse4.1"))
-        return shrinkBandSse41(image, across, down, target, stride, from, to);
-#endif
-    shrinkBand<Widen>(image, across, down, target, stride, from, to);
+    return reinterpret_cast<const uint32_t *>(
+        static_cast<const QImage *>(image)->constScanLine(row));
 }
 
 } // namespace
 
+bool AreaShrink::shrinks(const QSize &source, const QSize &target)
+{
+    return !target.isEmpty() && target.width() < source.width() &&
+           target.height() < source.height();
+}
+
+AreaShrink::AreaShrink(const QSize &source, const QSize &target)
+    : m_target(target), m_across(axis(source.width(), target.width())),
+      m_down(axis(source.height(), target.height()))
+{}
+
+int AreaShrink::firstSourceRow(int row) const
+{
+    return m_down.footprints[size_t(row)].first;
+}
+
+void AreaShrink::shrinkRows(int from, int to, SourceRow sourceRow, void *context, uchar *pixels,
+                            qsizetype stride, Sums &sums) const
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("sse4.1"))
+        return shrinkBandSse41(m_across, m_down, sourceRow, context, pixels, stride, from, to,
+                               sums);
+#endif
+    shrinkBand<Widen>(m_across, m_down, sourceRow, context, pixels, stride, from, to, sums);
+}
+
 std::optional<QImage> shrinkByArea(const QImage &image, const QSize &size)
 {
-    if (image.format() != QImage::Format_RGB32 || size.isEmpty() || size.width() >= image.width() ||
-        size.height() >= image.height())
+    if (image.format() != QImage::Format_RGB32 || !AreaShrink::shrinks(image.size(), size))
         return std::nullopt;
     QImage target = newLargeImage(size, QImage::Format_RGB32);
     if (target.isNull())
         return QImage();
-    const Axis across = axis(image.width(), size.width());
-    const Axis down = axis(image.height(), size.height());
+    const AreaShrink shrink(image.size(), size);
     uchar *pixels = target.bits();
     const qsizetype stride = target.bytesPerLine();
+    auto *source = const_cast<QImage *>(&image);
+    const auto band = [&](int from, int to) {
+        AreaShrink::Sums sums;
+        shrink.shrinkRows(from, to, imageRow, source, pixels, stride, sums);
+    };
     // Each thread its own band of rows, the last one on this thread.
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, MaxThreads);
     std::vector<std::thread> helpers;
@@ -190,14 +207,13 @@ std::optional<QImage> shrinkByArea(const QImage &image, const QSize &size)
         const int to = int(int64_t(size.height()) * (i + 1) / threads);
         if (i + 1 < threads) {
             try {
-                helpers.emplace_back(
-                    [&, from, to] { shrinkRows(image, across, down, pixels, stride, from, to); });
+                helpers.emplace_back(band, from, to);
                 from = to;
                 continue;
             } catch (const std::system_error &) {
             }
         }
-        shrinkRows(image, across, down, pixels, stride, from, size.height());
+        band(from, size.height());
         break;
     }
     for (std::thread &helper : helpers)

@@ -1,12 +1,15 @@
 #include "JpegDecoder.h"
 
+#include "picture/AreaScaling.h"
 #include "picture/ImageHeader.h"
 #include "picture/ImageSource.h"
 #include "picture/JpegErrors.h"
 #include "picture/LargeImage.h"
 
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace korvel {
 
@@ -115,28 +118,68 @@ JDIMENSION splitRow(jpeg_decompress_struct &info, qint64 bytes)
     return JDIMENSION(info.output_height / (2 - share)) / rowGroup(info) * rowGroup(info);
 }
 
-// Rows from the present one to `end` into `pixels`; `inks` is a row of CMYK
-// for a CMYK file, or null.
-void readRows(jpeg_decompress_struct &info, uchar *pixels, qsizetype stride, JDIMENSION end,
-              JSAMPARRAY inks)
+// The next row into `line`; `inks` is a row of CMYK for a CMYK file, or null.
+void readRow(jpeg_decompress_struct &info, uchar *line, JSAMPARRAY inks)
 {
-    while (info.output_scanline < end) {
-        uchar *line = pixels + qsizetype(info.output_scanline) * stride;
-        JSAMPROW row = inks ? inks[0] : line;
-        jpeg_read_scanlines(&info, &row, 1);
-        if (!inks)
-            continue;
-        auto *out = reinterpret_cast<QRgb *>(line);
-        for (unsigned x = 0; x < info.output_width; ++x, row += 4)
-            out[x] = qRgb(row[3] * row[0] / 255, row[3] * row[1] / 255, row[3] * row[2] / 255);
+    JSAMPROW row = inks ? inks[0] : line;
+    jpeg_read_scanlines(&info, &row, 1);
+    if (!inks)
+        return;
+    auto *out = reinterpret_cast<QRgb *>(line);
+    for (unsigned x = 0; x < info.output_width; ++x, row += 4)
+        out[x] = qRgb(row[3] * row[0] / 255, row[3] * row[1] / 255, row[3] * row[2] / 255);
+}
+
+// The rows of a decompression as a shrink asks for them, one at a time.
+struct RowReader
+{
+    jpeg_decompress_struct *info;
+    uchar *line;
+    JSAMPARRAY inks;
+};
+
+const uint32_t *readUpTo(void *context, int row)
+{
+    auto *reader = static_cast<RowReader *>(context);
+    while (int(reader->info->output_scanline) <= row)
+        readRow(*reader->info, reader->line, reader->inks);
+    return reinterpret_cast<const uint32_t *>(reader->line);
+}
+
+// Where the rows go: the picture's own rows, or, with `shrink`, its target
+// rows `from` to `to` made from them as they come.
+struct Output
+{
+    uchar *pixels;
+    qsizetype stride;
+    const AreaShrink *shrink = nullptr;
+    int from = 0;
+    int to = 0;
+};
+
+// The rows from the present one on, to `end` (the picture's own) or as far as
+// the output's target rows need; the memory for a shrink's rows and sums is
+// the caller's, so that an error of libjpeg leaves nothing undestroyed.
+void decodeRows(jpeg_decompress_struct &info, const Output &output, JDIMENSION end, JSAMPARRAY inks,
+                uchar *line, AreaShrink::Sums &sums)
+{
+    if (output.shrink == nullptr) {
+        while (info.output_scanline < end)
+            readRow(info, output.pixels + qsizetype(info.output_scanline) * output.stride, inks);
+        return;
     }
+    RowReader reader{&info, line, inks};
+    output.shrink->shrinkRows(output.from, output.to, readUpTo, &reader, output.pixels,
+                              output.stride, sums);
 }
 
 // The rows from `first` on, by a decompression of its own.
-ImageDecoding::Outcome decodeBelow(const QByteArray &bytes, const QSize &atLeast, uchar *pixels,
-                                   qsizetype stride, JDIMENSION first, QSize size)
+ImageDecoding::Outcome decodeBelow(const QByteArray &bytes, const QSize &atLeast,
+                                   const Output &output, JDIMENSION first, QSize size)
 {
     Decompression d;
+    std::vector<uchar> line(size_t(size.width()) * 4);
+    AreaShrink::Sums sums;
     return d.guarded([&] {
         const ImageDecoding::Outcome prepared = prepare(d.info, bytes, atLeast);
         if (prepared != ImageDecoding::Outcome::Decoded)
@@ -147,21 +190,26 @@ ImageDecoding::Outcome decodeBelow(const QByteArray &bytes, const QSize &atLeast
         jpeg_start_decompress(&d.info);
         if (jpeg_skip_scanlines(&d.info, first) != first)
             return ImageDecoding::Outcome::Corrupt;
-        readRows(d.info, pixels, stride, d.info.output_height, nullptr);
-        jpeg_finish_decompress(&d.info);
+        decodeRows(d.info, output, d.info.output_height, nullptr, line.data(), sums);
+        if (output.shrink == nullptr)
+            jpeg_finish_decompress(&d.info);
         return ImageDecoding::Outcome::Decoded;
     });
 }
 
 } // namespace
 
-ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast)
+ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast, const QSize &shrinkTo)
 {
     ImageDecoding result;
     if (bytes.size() < 3 || !bytes.startsWith("\xff\xd8\xff"))
         return result;
     Decompression d;
     QImage image;
+    QSize decoded;
+    std::optional<AreaShrink> shrink;
+    std::vector<uchar> line;
+    AreaShrink::Sums sums;
     JDIMENSION split = 0;
     result.outcome = d.guarded([&] {
         const ImageDecoding::Outcome prepared = prepare(d.info, bytes, atLeast);
@@ -171,8 +219,12 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast)
         if (ImageHeader::jpegScans(bytes) >
             ImageHeader::maxJpegScans(d.info.image_width, d.info.image_height))
             return ImageDecoding::Outcome::Corrupt;
-        image = newLargeImage(QSize(int(d.info.output_width), int(d.info.output_height)),
-                              QImage::Format_RGB32);
+        decoded = QSize(int(d.info.output_width), int(d.info.output_height));
+        if (AreaShrink::shrinks(decoded, shrinkTo)) {
+            shrink.emplace(decoded, shrinkTo);
+            line.resize(size_t(decoded.width()) * 4);
+        }
+        image = newLargeImage(shrink ? shrinkTo : decoded, QImage::Format_RGB32);
         if (image.isNull())
             return ImageDecoding::Outcome::TooLarge;
         split = splitRow(d.info, bytes.size());
@@ -180,37 +232,54 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast)
     });
     if (result.outcome != ImageDecoding::Outcome::Decoded)
         return result;
-    // Written row by row by both decompressions, each its own rows.
-    uchar *pixels = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-    ImageDecoding::Outcome below = ImageDecoding::Outcome::Decoded;
+    // Written row by row by both decompressions, each its own rows: with a
+    // shrink, the target rows from the first one whose source rows all lie
+    // below the split are the second one's.
+    Output above{image.bits(), image.bytesPerLine()};
+    Output below = above;
+    if (shrink) {
+        above.shrink = below.shrink = &*shrink;
+        int first = 0;
+        while (first < shrinkTo.height() && shrink->firstSourceRow(first) < int(split))
+            ++first;
+        above.to = below.from = first;
+        below.to = shrinkTo.height();
+        if (split > 0 && (first == 0 || first == shrinkTo.height()))
+            split = 0;
+        if (split == 0)
+            above.to = shrinkTo.height();
+    }
+    ImageDecoding::Outcome belowOutcome = ImageDecoding::Outcome::Decoded;
     std::thread second;
     if (split > 0 && std::thread::hardware_concurrency() < 2)
         split = 0; // one core would decode the skipped rows' entropy twice
     if (split > 0) {
         try {
-            second = std::thread([&, first = split, size = image.size()] {
-                below = decodeBelow(bytes, atLeast, pixels, stride, first, size);
+            second = std::thread([&, first = split] {
+                belowOutcome = decodeBelow(bytes, atLeast, below, first, decoded);
             });
         } catch (const std::system_error &) {
             split = 0;
         }
     }
+    if (split == 0 && shrink)
+        above.to = shrinkTo.height();
     result.outcome = d.guarded([&] {
         jpeg_start_decompress(&d.info);
         JSAMPARRAY inks = nullptr;
         if (isCmyk(d.info))
             inks = (*d.info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.info), JPOOL_IMAGE,
                                                d.info.output_width * 4, 1);
-        readRows(d.info, pixels, stride, split > 0 ? split : d.info.output_height, inks);
-        if (split == 0)
+        decodeRows(d.info, above, split > 0 ? split : d.info.output_height, inks, line.data(),
+                   sums);
+        if (split == 0 && !shrink)
             jpeg_finish_decompress(&d.info);
         return ImageDecoding::Outcome::Decoded;
     });
     if (second.joinable())
         second.join();
     if (result.outcome == ImageDecoding::Outcome::Decoded)
-        result.outcome = below;
+        result.outcome = belowOutcome;
     if (result.outcome == ImageDecoding::Outcome::Decoded)
         result.image = std::move(image);
     return result;

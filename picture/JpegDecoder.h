@@ -13,7 +13,10 @@ namespace korvel {
 // of the work for a large photo on a smaller desktop. A file with more scans
 // or coefficients than ImageHeader allows is given up as corrupt, however
 // far it got. Needs no application object: it may run before one exists, on
-// any thread.
-ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast = QSize());
+// any thread. With `shrinkTo` smaller than that scale in both directions, the
+// picture comes shrunk to it (AreaShrink), each row as it is decoded: the
+// decoded picture is never whole in memory.
+ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast = QSize(),
+                             const QSize &shrinkTo = QSize());
 
 } // namespace korvel

@@ -53,7 +53,7 @@ std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitRea
     // JPEG at the smallest of its own scales that still covers the desktop.
     ImageDecoding decoded = decodeFastPng(file.bytes, size);
     if (decoded.outcome == ImageDecoding::Outcome::NotHandled)
-        decoded = decodeFastJpeg(file.bytes, size);
+        decoded = decodeFastJpeg(file.bytes, size, size);
     QImage image = std::move(decoded.image);
     switch (decoded.outcome) {
     case ImageDecoding::Outcome::Decoded:

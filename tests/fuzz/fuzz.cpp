@@ -64,12 +64,14 @@ void decodePng(const QByteArray &bytes)
               chunk("IDAT" + rows) + chunk("IEND"));
 }
 
-// The header check with its scan count, and the decoder at full and the smallest scale.
+// The header check with its scan count, and the decoder at full and the
+// smallest scale, and shrinking as it decodes.
 [[maybe_unused]] void jpeg(const QByteArray &bytes)
 {
     korvel::ImageHeader::read(bytes);
     korvel::decodeFastJpeg(bytes);
     korvel::decodeFastJpeg(bytes, QSize(1, 1));
+    korvel::decodeFastJpeg(bytes, QSize(3, 2), QSize(3, 2));
 }
 
 // What is read, written back into the same bytes, must read the same again.

@@ -268,6 +268,7 @@ private slots:
                     << QSize(768, 64 * times - less) << scale;
             }
         QTest::addRow("tall, decoded in two halves") << QSize(160, 9600) << 1; // Qt's exactly
+        QTest::addRow("tall, at a quarter") << QSize(640, 38400) << 4;
     }
 
     // Never below the desktop in either direction, and once scaled to it, close to Qt's whole
@@ -295,6 +296,10 @@ private slots:
         QVERIFY(decoded.width() >= desktop.width() && decoded.height() >= desktop.height());
         QVERIFY(scale > 1 ||
                 decoded == QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32));
+        // Shrunk row by row as decoded (in two halves for the tall one): the
+        // same as the whole decoded picture shrunk.
+        const QSize shrunk = decoded.size() - QSize(1, 1);
+        QCOMPARE(decodeFastJpeg(bytes, desktop, shrunk).image, *shrinkByArea(decoded, shrunk));
         const QImage ours =
             decoded.scaled(desktop, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const QImage qt = QImage::fromData(bytes)
