@@ -88,6 +88,9 @@ public:
         m_previousLines = std::exchange(m_lines, {});
         ::alarm(MaxSeconds);
         const bool drawn = drawNow(early);
+        // A wallpaper loading into the memory made ready is done with it first.
+        if (early != nullptr && early->valid())
+            early->wait();
         // What was made ready for a picture that was not drawn goes too.
         prepareRootBackground(QSize());
         // The picture is gone; give its memory back while idle.
@@ -168,17 +171,22 @@ private:
         job.imageLinks = FileDescriptor::Links::Refuse;
         ComposedPicture loaded;
         if (early != nullptr && early->valid()) {
-            // While the wallpaper still loads, what comes after it gets ready:
-            // the font machinery (set up by the first font) and the X server's
-            // side of the upload.
+            // While the wallpaper still loads, the font machinery gets ready
+            // (the first font sets it up).
             if (early->wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-                prepareRootBackground(job.desktop);
                 const QRawFont warmUp = textFont(job.fontPath, WarmUpFontSize);
             }
             loaded = early->get();
         }
-        if (loaded.image.size() != loadedImageSize(job))
+        // The picture is made where the X server will show it from, when it
+        // shares memory with us.
+        if (loaded.image.size() != loadedImageSize(job)) {
+            loaded = ComposedPicture();
+            prepareRootBackground(job.desktop);
+            job.canvas = preparedRootCanvas();
             loaded = loadDesktopImage(job);
+        }
+        job.canvas = preparedRootCanvas();
         const ComposedPicture composed = drawInfoText(std::move(loaded), job);
         if (composed.failure != PictureFailure::None)
             return fail(compositionProblem(composed.failure, job));
@@ -260,10 +268,13 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
                             .arg(qEnvironmentVariable("DISPLAY")));
         return 1;
     }
-    // A PNG or JPEG wallpaper loads on a second thread while the toolkit starts.
+    // A PNG or JPEG wallpaper loads on a second thread while the toolkit
+    // starts, straight into the memory that the X server will show it from.
+    prepareRootBackground(desktop->size);
     std::future<ComposedPicture> early;
     {
         PictureJob job;
+        job.canvas = preparedRootCanvas();
         job.imagePath = paths.wallpaper;
         job.imageLinks = FileDescriptor::Links::Refuse;
         job.desktop = desktop->size;

@@ -12,6 +12,7 @@
 #include <sys/ipc.h>
 #include <sys/mman.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -164,24 +165,29 @@ struct Upload
     Connection conn;
     int screenNumber = 0;
     QSize size;             // of the picture the segment is for
-    void *memory = nullptr; // our side of the segment, until the pixels are in
+    void *memory = nullptr; // our side of the segment, `bytes` long
+    size_t bytes = 0;
+    bool systemV = false; // a System V segment, not a mapped memory file
     xcb_shm_seg_t segment = XCB_NONE;
-    // The server's writing into the segment, made ahead so that it has the
-    // pages in place too; it must be done before we fill it.
-    std::optional<xcb_shm_get_image_cookie_t> serverWriting;
 
     Upload() = default;
     Upload(const Upload &) = delete;
     Upload &operator=(const Upload &) = delete;
-    ~Upload()
+    ~Upload() { release(); }
+    // Lets go of our side of the segment.
+    void release()
     {
         if (memory != nullptr)
-            ::shmdt(memory);
+            systemV ? ::shmdt(memory) : ::munmap(memory, bytes);
+        memory = nullptr;
     }
 };
 
-// Made while the picture is still being made, for the next upload.
+// Made before the picture, for the next upload.
 std::unique_ptr<Upload> preparedUpload;
+// An upload whose segment holds the picture made there, kept attached while
+// the caller may still have the picture.
+std::unique_ptr<Upload> keptUpload;
 
 // Connects to the display; an empty string, or what went wrong.
 QString connectTo(Upload &upload, const QByteArray &displayName)
@@ -204,10 +210,9 @@ QString connectTo(Upload &upload, const QByteArray &displayName)
 
 // On a local X server the pixmap can live in a shared memory segment that we
 // fill: the pixels are neither sent through the socket nor copied by the
-// server. Attaches a segment for a picture of `size` on both sides, its pages
-// made ready at once rather than one by one while the pixels are copied in.
-// Nothing is left when the server cannot (no MIT-SHM or no shared pixmaps,
-// another machine).
+// server. Attaches a segment for a picture of `size` on both sides. Nothing
+// is left when the server cannot (no MIT-SHM or no shared pixmaps, another
+// machine).
 void attachSharedMemory(Upload &upload, const QSize &size)
 {
     xcb_connection_t *c = upload.conn.get();
@@ -219,25 +224,48 @@ void attachSharedMemory(Upload &upload, const QSize &size)
     if (!version || !version->shared_pixmaps || version->pixmap_format != XCB_IMAGE_FORMAT_Z_PIXMAP)
         return;
     const size_t bytes = size_t(size.width()) * size_t(size.height()) * 4;
-    const int id = ::shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (id < 0)
-        return;
-    void *memory = ::shmat(id, nullptr, 0);
+    // A memory file when the server takes one (MIT-SHM 1.2): mapped as a file
+    // there, its pages come in sixteen at a time when the server first reads
+    // them, not one by one as those of a System V segment do.
+    void *memory = MAP_FAILED;
     const xcb_shm_seg_t segment = xcb_generate_id(c);
     Requests requests(c);
-    if (memory != reinterpret_cast<void *>(-1))
-        requests.add(xcb_shm_attach_checked(c, segment, uint32_t(id), 0), "");
-    const bool attached = memory != reinterpret_cast<void *>(-1) && requests.check().isEmpty();
-    // Once both sides are attached the segment goes when both have let go.
-    ::shmctl(id, IPC_RMID, nullptr);
-    if (!attached) {
+    if (version->major_version > 1 || version->minor_version >= 2) {
+        const int fd = ::memfd_create("korvel-desktopinfo", MFD_CLOEXEC);
+        if (fd >= 0 && ::ftruncate(fd, off_t(bytes)) == 0)
+            memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (memory != MAP_FAILED) // xcb sends the descriptor and closes it
+            requests.add(xcb_shm_attach_fd_checked(c, segment, fd, 0), "");
+        else if (fd >= 0)
+            ::close(fd);
+    } else {
+        const int id = ::shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        if (id < 0)
+            return;
+        memory = ::shmat(id, nullptr, 0);
         if (memory != reinterpret_cast<void *>(-1))
-            ::shmdt(memory);
+            requests.add(xcb_shm_attach_checked(c, segment, uint32_t(id), 0), "");
+        else
+            memory = MAP_FAILED;
+        upload.systemV = memory != MAP_FAILED;
+        const bool attached = upload.systemV && requests.check().isEmpty();
+        // Once both sides are attached the segment goes when both have let go.
+        ::shmctl(id, IPC_RMID, nullptr);
+        if (!attached) {
+            if (upload.systemV)
+                ::shmdt(memory);
+            upload.systemV = false;
+            return;
+        }
+    }
+    if (memory == MAP_FAILED)
+        return;
+    upload.memory = memory;
+    upload.bytes = bytes;
+    if (!upload.systemV && !requests.check().isEmpty()) {
+        upload.release();
         return;
     }
-    // Best effort: where the kernel cannot, the copy brings the pages in.
-    ::madvise(memory, bytes, MADV_POPULATE_WRITE);
-    upload.memory = memory;
     upload.segment = segment;
     upload.size = size;
 }
@@ -250,11 +278,9 @@ xcb_pixmap_t sharedMemoryPixmap(Upload &upload, Requests &made, xcb_drawable_t r
     if (upload.memory == nullptr || upload.size != rgb.size())
         return XCB_NONE;
     xcb_connection_t *c = upload.conn.get();
-    if (upload.serverWriting)
-        Reply<xcb_shm_get_image_reply_t>(xcb_shm_get_image_reply(
-            c, *std::exchange(upload.serverWriting, std::nullopt), nullptr));
-    std::memcpy(upload.memory, rgb.constBits(), size_t(rgb.sizeInBytes()));
-    ::shmdt(std::exchange(upload.memory, nullptr));
+    // A picture made in the segment is there already.
+    if (rgb.constBits() != upload.memory)
+        std::memcpy(upload.memory, rgb.constBits(), size_t(rgb.sizeInBytes()));
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
     made.add(xcb_shm_create_pixmap_checked(c, pixmap, root, uint16_t(rgb.width()),
                                            uint16_t(rgb.height()), depth, upload.segment, 0),
@@ -276,8 +302,20 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
             .arg(image.width())
             .arg(image.height());
 
-    // The connection and memory made ahead for a picture of this size, or new ones.
+    // The connection and memory made ahead for a picture of this size, or new
+    // ones. A segment that holds the picture stays attached until
+    // prepareRootBackground() is called next.
     std::unique_ptr<Upload> upload = std::move(preparedUpload);
+    struct Keep
+    {
+        std::unique_ptr<Upload> &upload;
+        const QImage &image;
+        ~Keep()
+        {
+            if (upload && upload->memory != nullptr && upload->memory == image.constBits())
+                keptUpload = std::move(upload);
+        }
+    } keep{upload, image};
     if (!upload || upload->displayName != displayName || upload->size != image.size()) {
         upload = std::make_unique<Upload>();
         const QString failure = connectTo(*upload, displayName);
@@ -395,6 +433,7 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
 void prepareRootBackground(const QSize &size, const QByteArray &displayName)
 {
     preparedUpload.reset();
+    keptUpload.reset();
     if (size.isEmpty() || size.width() > 32767 || size.height() > 32767)
         return;
     auto upload = std::make_unique<Upload>();
@@ -404,16 +443,15 @@ void prepareRootBackground(const QSize &size, const QByteArray &displayName)
     if (screen == nullptr || !unsupportedLayout(upload->conn.get(), *screen).isEmpty())
         return;
     attachSharedMemory(*upload, size);
-    // The server brings its side of the pages in now rather than while it
-    // paints the picture: it copies the root window's present pixels there.
-    if (upload->memory != nullptr && screen->width_in_pixels == size.width() &&
-        screen->height_in_pixels == size.height()) {
-        upload->serverWriting = xcb_shm_get_image_unchecked(
-            upload->conn.get(), screen->root, 0, 0, uint16_t(size.width()), uint16_t(size.height()),
-            ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, upload->segment, 0);
-        xcb_flush(upload->conn.get());
-    }
     preparedUpload = std::move(upload);
+}
+
+PictureCanvas preparedRootCanvas()
+{
+    if (!preparedUpload || preparedUpload->memory == nullptr)
+        return {};
+    return {static_cast<uchar *>(preparedUpload->memory), preparedUpload->size.width() * 4,
+            preparedUpload->size};
 }
 
 } // namespace korvel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picture/PictureCanvas.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -18,9 +20,15 @@ namespace korvel {
 QString setRootBackground(const QImage &image, const QByteArray &displayName = QByteArray());
 
 // Gets the next setRootBackground() of a picture of `size` on that display
-// ready while the picture is still being made: the connection, and memory
-// shared with the X server with its pages in place. Another size or display
-// there makes its own. An empty size lets go of what was made ready.
+// ready before the picture is made: the connection, and memory shared with
+// the X server. Another size or display there makes its own. An empty size
+// lets go of what was made ready, and of the memory of a picture made there.
 void prepareRootBackground(const QSize &size, const QByteArray &displayName = QByteArray());
+
+// The memory shared with the X server made ready by prepareRootBackground(),
+// for making the picture right there (then setRootBackground() copies
+// nothing); none when the server shares none. It stays until
+// prepareRootBackground() is called next.
+PictureCanvas preparedRootCanvas();
 
 } // namespace korvel

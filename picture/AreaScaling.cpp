@@ -184,11 +184,13 @@ void AreaShrink::shrinkRows(int from, int to, SourceRow sourceRow, void *context
     shrinkBand<Widen>(m_across, m_down, sourceRow, context, pixels, stride, from, to, sums);
 }
 
-std::optional<QImage> shrinkByArea(const QImage &image, const QSize &size)
+std::optional<QImage> shrinkByArea(const QImage &image, const QSize &size, QImage into)
 {
     if (image.format() != QImage::Format_RGB32 || !AreaShrink::shrinks(image.size(), size))
         return std::nullopt;
-    QImage target = newLargeImage(size, QImage::Format_RGB32);
+    QImage target = into.size() == size && into.format() == QImage::Format_RGB32
+                        ? std::move(into)
+                        : newLargeImage(size, QImage::Format_RGB32);
     if (target.isNull())
         return QImage();
     const AreaShrink shrink(image.size(), size);

@@ -61,9 +61,10 @@ private:
     Axis m_across, m_down;
 };
 
-// The whole of `image` shrunk to `size` on all cores, into a large image of its
-// own (see LargeImage); nullopt when AreaShrink does not take the case, which
-// the toolkit's scaling takes.
-std::optional<QImage> shrinkByArea(const QImage &image, const QSize &size);
+// The whole of `image` shrunk to `size` on all cores, into `into` when it is
+// an RGB32 image of that size that nothing else holds, otherwise into a large
+// image of its own (see LargeImage); nullopt when AreaShrink does not take the
+// case, which the toolkit's scaling takes.
+std::optional<QImage> shrinkByArea(const QImage &image, const QSize &size, QImage into = QImage());
 
 } // namespace korvel

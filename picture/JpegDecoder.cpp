@@ -199,7 +199,8 @@ ImageDecoding::Outcome decodeBelow(const QByteArray &bytes, const QSize &atLeast
 
 } // namespace
 
-ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast, const QSize &shrinkTo)
+ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast, const QSize &shrinkTo,
+                             QImage into)
 {
     ImageDecoding result;
     if (bytes.size() < 3 || !bytes.startsWith("\xff\xd8\xff"))
@@ -224,7 +225,10 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast, cons
             shrink.emplace(decoded, shrinkTo);
             line.resize(size_t(decoded.width()) * 4);
         }
-        image = newLargeImage(shrink ? shrinkTo : decoded, QImage::Format_RGB32);
+        const QSize size = shrink ? shrinkTo : decoded;
+        image = into.size() == size && into.format() == QImage::Format_RGB32
+                    ? std::move(into)
+                    : newLargeImage(size, QImage::Format_RGB32);
         if (image.isNull())
             return ImageDecoding::Outcome::TooLarge;
         split = splitRow(d.info, bytes.size());

@@ -15,8 +15,9 @@ namespace korvel {
 // far it got. Needs no application object: it may run before one exists, on
 // any thread. With `shrinkTo` smaller than that scale in both directions, the
 // picture comes shrunk to it (AreaShrink), each row as it is decoded: the
-// decoded picture is never whole in memory.
+// decoded picture is never whole in memory. The picture is made in `into`
+// when that is an RGB32 image of its size that nothing else holds.
 ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast = QSize(),
-                             const QSize &shrinkTo = QSize());
+                             const QSize &shrinkTo = QSize(), QImage into = QImage());
 
 } // namespace korvel

@@ -28,10 +28,11 @@ ComposedPicture failed(PictureFailure failure)
     return result;
 }
 
-// The image smoothly stretched or shrunk to `size`, each axis on its own.
-QImage stretched(const QImage &image, const QSize &size)
+// The image smoothly stretched or shrunk to `size`, each axis on its own; a
+// shrunk one in `into` when that suits (see shrinkByArea).
+QImage stretched(const QImage &image, const QSize &size, QImage into = QImage())
 {
-    if (std::optional<QImage> shrunk = shrinkByArea(image, size))
+    if (std::optional<QImage> shrunk = shrinkByArea(image, size, std::move(into)))
         return *std::move(shrunk);
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
@@ -49,11 +50,17 @@ std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitRea
     if (file.problem != FileDescriptor::WholeFile::Problem::None)
         return failed(PictureFailure::ImageUnreadable);
     const QSize size = loadedImageSize(job);
+    // With one monitor over the whole desktop the loaded image is the picture,
+    // made in the caller's memory where it can be.
+    const QVector<QRect> monitors = job.monitors.monitors(job.desktop);
+    const bool whole = job.shownMonitor < 0 && monitors.size() == 1 &&
+                       monitors.first() == QRect(QPoint(0, 0), job.desktop);
+    const auto canvas = [&] { return whole ? job.canvas.image(size) : QImage(); };
     // PNG and JPEG decode here, in one pass each, straight to RGB32; a large
     // JPEG at the smallest of its own scales that still covers the desktop.
     ImageDecoding decoded = decodeFastPng(file.bytes, size);
     if (decoded.outcome == ImageDecoding::Outcome::NotHandled)
-        decoded = decodeFastJpeg(file.bytes, size, size);
+        decoded = decodeFastJpeg(file.bytes, size, size, canvas());
     QImage image = std::move(decoded.image);
     switch (decoded.outcome) {
     case ImageDecoding::Outcome::Decoded:
@@ -84,7 +91,7 @@ std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitRea
     }
     }
     if (image.size() != size)
-        image = stretched(image, size);
+        image = stretched(image, size, canvas());
     // RGB32 draws and writes fastest; images with alpha keep it.
     image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                             : QImage::Format_RGB32);
@@ -124,7 +131,11 @@ QImage layOutMonitors(const QImage &wallpaper, const PictureJob &job, QRect *are
     *area = job.shownMonitor >= 0 ? monitors.value(job.shownMonitor, whole) : whole;
     if (monitors.size() == 1 && monitors.first() == *area && wallpaper.size() == area->size())
         return wallpaper;
-    QImage canvas(area->size(), wallpaper.format());
+    QImage canvas = wallpaper.constBits() != job.canvas.pixels && !wallpaper.hasAlphaChannel()
+                        ? job.canvas.image(area->size())
+                        : QImage();
+    if (canvas.isNull())
+        canvas = QImage(area->size(), wallpaper.format());
     if (canvas.isNull())
         return canvas;
     canvas.fill(Qt::black);

@@ -2,6 +2,7 @@
 
 #include "base/FileDescriptor.h"
 #include "picture/MonitorLayout.h"
+#include "picture/PictureCanvas.h"
 
 #include <QColor>
 #include <QImage>
@@ -32,6 +33,8 @@ struct PictureJob
     // from the desktop's; -1 for the whole desktop.
     int shownMonitor = -1;
     QString text;
+    // Where the whole desktop's picture may be made, if the caller has memory for it.
+    PictureCanvas canvas;
 };
 
 enum class PictureFailure { None, ImageUnreadable, ImageTooLarge, FontUnusable, FontSizeRefused };
