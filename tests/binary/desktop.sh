@@ -30,6 +30,8 @@ drawn() { xprop -root _KORVEL_DESKTOPINFO_PMAP | grep -q =; }
 settled() { local n && n=$(wc -l </tmp/drawings) && sleep 1.5 && [ "$(wc -l </tmp/drawings)" = "$n" ]; }
 
 case_preview_equals_desktop() {
+    # A photo larger than the desktop, which both shrink (the tool as it decodes).
+    convert -seed 7 -size 1600x1200 plasma:red-blue -quality 90 "jpg:$share/wallpaper.png"
     # The window's preview of the same settings, taken from /tmp as it is shown.
     app_start 0 ""
     wait_window '^Сведения на рабочем столе' >/dev/null
@@ -43,6 +45,15 @@ case_preview_equals_desktop() {
     [ ! -s "$errors" ] || fail "the tool complained"
     shows_on_root /tmp/preview.png || fail "the desktop is not the preview"
     [ -z "$(cached)" ] || fail "a copy of the picture without a desktop that needs one"
+    # The same through the socket, on a server that shares no memory.
+    local plain display
+    mkfifo /tmp/plain
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -extension MIT-SHM -nolisten tcp 3>/tmp/plain 2>/dev/null &
+    plain=$!
+    read -r -t 10 display </tmp/plain || fail "no second X server"
+    DISPLAY=:$display korvel-desktopinfo --once 2>"$errors" || fail "without shared memory: $?"
+    DISPLAY=:$display shows_on_root /tmp/preview.png || fail "without shared memory: not the preview"
+    kill "$plain" && wait "$plain"
     first=$(pixmap _XROOTPMAP_ID)
     [ "$(pixmap ESETROOT_PMAP_ID)" = "$first" ] || fail "properties differ"
     # A second drawing in a session whose bus is found at $XDG_RUNTIME_DIR/bus: a new
