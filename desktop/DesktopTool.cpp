@@ -180,13 +180,14 @@ private:
         }
         // The picture is made where the X server will show it from, when it
         // shares memory with us.
-        if (loaded.image.size() != loadedImageSize(job)) {
+        const bool reload = loaded.image.size() != loadedImageSize(job);
+        if (reload) {
             loaded = ComposedPicture();
             prepareRootBackground(job.desktop);
-            job.canvas = preparedRootCanvas();
-            loaded = loadDesktopImage(job);
         }
         job.canvas = preparedRootCanvas();
+        if (reload)
+            loaded = loadDesktopImage(job);
         const ComposedPicture composed = drawInfoText(std::move(loaded), job);
         if (composed.failure != PictureFailure::None)
             return fail(compositionProblem(composed.failure, job));

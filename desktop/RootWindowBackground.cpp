@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <utility>
 
 namespace korvel {
@@ -226,8 +225,10 @@ void attachSharedMemory(Upload &upload, const QSize &size)
     const size_t bytes = size_t(size.width()) * size_t(size.height()) * 4;
     // A memory file when the server takes one (MIT-SHM 1.2): mapped as a file
     // there, its pages come in sixteen at a time when the server first reads
-    // them, not one by one as those of a System V segment do.
+    // them, not one by one as those of a System V segment do. (shmat() fails
+    // with the same value as mmap().)
     void *memory = MAP_FAILED;
+    int id = -1;
     const xcb_shm_seg_t segment = xcb_generate_id(c);
     Requests requests(c);
     if (version->major_version > 1 || version->minor_version >= 2) {
@@ -238,31 +239,24 @@ void attachSharedMemory(Upload &upload, const QSize &size)
             requests.add(xcb_shm_attach_fd_checked(c, segment, fd, 0), "");
         else if (fd >= 0)
             ::close(fd);
-    } else {
-        const int id = ::shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-        if (id < 0)
-            return;
+    } else if ((id = ::shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600)) >= 0) {
         memory = ::shmat(id, nullptr, 0);
-        if (memory != reinterpret_cast<void *>(-1))
+        if (memory != MAP_FAILED)
             requests.add(xcb_shm_attach_checked(c, segment, uint32_t(id), 0), "");
-        else
-            memory = MAP_FAILED;
-        upload.systemV = memory != MAP_FAILED;
-        const bool attached = upload.systemV && requests.check().isEmpty();
-        // Once both sides are attached the segment goes when both have let go.
-        ::shmctl(id, IPC_RMID, nullptr);
-        if (!attached) {
-            if (upload.systemV)
-                ::shmdt(memory);
-            upload.systemV = false;
-            return;
-        }
     }
-    if (memory == MAP_FAILED)
+    if (memory == MAP_FAILED) {
+        if (id >= 0)
+            ::shmctl(id, IPC_RMID, nullptr);
         return;
+    }
     upload.memory = memory;
     upload.bytes = bytes;
-    if (!upload.systemV && !requests.check().isEmpty()) {
+    upload.systemV = id >= 0;
+    const bool attached = requests.check().isEmpty();
+    // Once both sides are attached the segment goes when both have let go.
+    if (id >= 0)
+        ::shmctl(id, IPC_RMID, nullptr);
+    if (!attached) {
         upload.release();
         return;
     }

@@ -1,6 +1,7 @@
 #include "XfceDesktop.h"
 
 #include "display/OutputNames.h"
+#include "display/XcbHandles.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -10,7 +11,6 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace korvel {
 
@@ -23,31 +23,24 @@ constexpr int MaxWorkspaces = 64;
 // The window manager's number of workspaces (_NET_NUMBER_OF_DESKTOPS); 1 when none says.
 int workspaceCount()
 {
-    int screen = 0;
-    xcb_connection_t *c = xcb_connect(nullptr, &screen);
-    int count = 1;
-    if (xcb_connection_has_error(c) == 0) {
-        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-        for (int i = 0; it.rem > 0 && i < screen; ++i)
-            xcb_screen_next(&it);
-        const char name[] = "_NET_NUMBER_OF_DESKTOPS";
-        xcb_intern_atom_reply_t *atom =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof name - 1, name), nullptr);
-        if (it.rem > 0 && atom != nullptr && atom->atom != XCB_ATOM_NONE) {
-            xcb_get_property_reply_t *reply = xcb_get_property_reply(
-                c, xcb_get_property(c, 0, it.data->root, atom->atom, XCB_ATOM_CARDINAL, 0, 1),
-                nullptr);
-            if (reply != nullptr && reply->format == 32 &&
-                xcb_get_property_value_length(reply) == 4)
-                count = int(std::clamp<uint32_t>(
-                    *static_cast<const uint32_t *>(xcb_get_property_value(reply)), 1,
-                    MaxWorkspaces));
-            std::free(reply);
-        }
-        std::free(atom);
-    }
-    xcb_disconnect(c);
-    return count;
+    int screenNumber = 0;
+    const Connection connection(xcb_connect(nullptr, &screenNumber));
+    xcb_connection_t *c = connection.get();
+    const xcb_screen_t *screen =
+        xcb_connection_has_error(c) == 0 ? screenOf(c, screenNumber) : nullptr;
+    if (screen == nullptr)
+        return 1;
+    const char name[] = "_NET_NUMBER_OF_DESKTOPS";
+    const Reply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof name - 1, name), nullptr));
+    if (!atom || atom->atom == XCB_ATOM_NONE)
+        return 1;
+    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, screen->root, atom->atom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 4)
+        return 1;
+    return int(std::clamp<uint32_t>(
+        *static_cast<const uint32_t *>(xcb_get_property_value(reply.get())), 1, MaxWorkspaces));
 }
 
 } // namespace

@@ -248,10 +248,8 @@ ImageDecoding decodeFastJpeg(const QByteArray &bytes, const QSize &atLeast, cons
             ++first;
         above.to = below.from = first;
         below.to = shrinkTo.height();
-        if (split > 0 && (first == 0 || first == shrinkTo.height()))
+        if (first == 0 || first == shrinkTo.height())
             split = 0;
-        if (split == 0)
-            above.to = shrinkTo.height();
     }
     ImageDecoding::Outcome belowOutcome = ImageDecoding::Outcome::Decoded;
     std::thread second;

@@ -31,8 +31,7 @@ void unmap(void *info)
 
 QImage newLargeImage(const QSize &size, QImage::Format format)
 {
-    const QImage probe(1, 1, format);
-    if (size.isEmpty() || probe.depth() != 32)
+    if (size.isEmpty() || QImage::toPixelFormat(format).bitsPerPixel() != 32)
         return QImage(size, format);
     const size_t rowBytes = size_t(size.width()) * 4;
     if (rowBytes > size_t(std::numeric_limits<int>::max()) ||
