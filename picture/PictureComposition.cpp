@@ -58,7 +58,7 @@ std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitRea
     const auto canvas = [&] { return whole ? job.canvas.image(size) : QImage(); };
     // PNG and JPEG decode here, in one pass each, straight to RGB32; a large
     // JPEG at the smallest of its own scales that still covers the desktop.
-    ImageDecoding decoded = decodeFastPng(file.bytes, size);
+    ImageDecoding decoded = decodeFastPng(file.bytes, size, size, canvas());
     if (decoded.outcome == ImageDecoding::Outcome::NotHandled)
         decoded = decodeFastJpeg(file.bytes, size, size, canvas());
     QImage image = std::move(decoded.image);

@@ -1,23 +1,17 @@
 #include "PngDecoder.h"
 
+#include "picture/AreaScaling.h"
 #include "picture/ImageSource.h"
+#include "picture/InflatedRows.h"
 #include "picture/LargeImage.h"
-
-#include <QVector>
 
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <optional>
 #include <vector>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace korvel {
 
@@ -97,51 +91,83 @@ void convertRow(const unsigned char *in, QRgb *out, int width, int channels)
     }
 }
 
-// How many rows are ready, from one thread to another.
-class RowHandOver
+// The picture's rows as they are inflated, unfiltered in order, turned into
+// pixels and, for a halved picture, each pair of rows into one.
+struct PngRows
 {
-public:
-    static constexpr int Batch = 64;
+    PngRows(InflatedRows &inflated, int pixels, int samples, int halving, bool withAlpha)
+        : rows(inflated), width(pixels), channels(samples), halve(halving), alpha(withAlpha)
+    {}
 
-    void publish(int rows)
+    InflatedRows &rows;
+    const int width;
+    const int channels;
+    const int halve;
+    const bool alpha;
+    bool intact = true;
+    int unfiltered = -1;               // the last unfiltered row
+    unsigned char *previous = nullptr; // its pixels
+    unsigned char *older = nullptr;    // and those of the row above it
+    std::vector<QRgb> first, second;
+    std::vector<QRgb> line; // a shrink's source row
+
+    // Unfilters the rows up to `y`; false when the stream or a row is damaged.
+    bool unfilterTo(int y)
     {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_ready = rows;
+        while (intact && unfiltered < y) {
+            unsigned char *row = rows.row(unfiltered + 1);
+            intact =
+                row != nullptr && unfilter(row[0], row + 1, previous, width * channels, channels);
+            if (intact) {
+                older = previous;
+                previous = row + 1;
+            }
+            ++unfiltered;
         }
-        m_changed.notify_one();
+        return intact;
     }
-    void finish()
+
+    // Row `y` of the (halved) picture into `out`; black where the stream is damaged.
+    void make(int y, QRgb *out)
     {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_finished = true;
+        if (!unfilterTo(y * halve + halve - 1)) {
+            std::fill(out, out + width / halve, 0);
+            return;
         }
-        m_changed.notify_one();
+        if (halve == 1) {
+            convertRow(previous, out, width, channels);
+            return;
+        }
+        first.resize(size_t(width));
+        second.resize(size_t(width));
+        convertRow(older, first.data(), width, channels);
+        convertRow(previous, second.data(), width, channels);
+        for (int x = 0; alpha && x < width; ++x) {
+            first[size_t(x)] = qPremultiply(first[size_t(x)]);
+            second[size_t(x)] = qPremultiply(second[size_t(x)]);
+        }
+        for (int x = 0; x < width / 2; ++x) {
+            const QRgb a = first[size_t(2 * x)], b = first[size_t(2 * x + 1)];
+            const QRgb c = second[size_t(2 * x)], d = second[size_t(2 * x + 1)];
+            out[x] = qRgba((qRed(a) + qRed(b) + qRed(c) + qRed(d) + 2) >> 2,
+                           (qGreen(a) + qGreen(b) + qGreen(c) + qGreen(d) + 2) >> 2,
+                           (qBlue(a) + qBlue(b) + qBlue(c) + qBlue(d) + 2) >> 2,
+                           (qAlpha(a) + qAlpha(b) + qAlpha(c) + qAlpha(d) + 2) >> 2);
+        }
     }
-    // Waits until more than `rows` rows are ready, or no more will come.
-    int waitBeyond(int rows)
+
+    static const uint32_t *row(void *context, int y)
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_ready > rows || m_finished; });
-        return m_ready;
+        auto *self = static_cast<PngRows *>(context);
+        self->make(y, self->line.data());
+        return self->line.data();
     }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_ready = 0;
-    bool m_finished = false;
-};
-
-struct Decompressor
-{
-    void operator()(libdeflate_decompressor *d) const { libdeflate_free_decompressor(d); }
 };
 
 } // namespace
 
-ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
+ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast, const QSize &shrinkTo,
+                            QImage into)
 {
     using Outcome = ImageDecoding::Outcome;
     ImageDecoding result;
@@ -167,12 +193,8 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
         return result;
     }
 
-    // Gather the image data, checking the chunks as Qt's reader does.
-    // The image data of several chunks is copied together; that of one is used where it is.
-    std::vector<unsigned char> compressed;
-    const unsigned char *single = nullptr;
-    size_t singleSize = 0;
-    int chunks = 0;
+    // The image data, where it lies in the file, checking the chunks as Qt's reader does.
+    std::vector<InflatedRows::Piece> pieces;
     bool ended = false;
     for (size_t at = 8; at + 12 <= size && !ended;) {
         const quint32 length = bigEndian(data + at);
@@ -190,106 +212,50 @@ ImageDecoding decodeFastPng(const QByteArray &bytes, const QSize &atLeast)
         }
         if (std::memcmp(type, "tRNS", 4) == 0 || std::memcmp(type, "PLTE", 4) == 0)
             return result; // a colour key or a palette: left to Qt's reader
-        if (std::memcmp(type, "IDAT", 4) == 0 && ++chunks == 1) {
-            single = type + 4;
-            singleSize = length;
-        } else if (std::memcmp(type, "IDAT", 4) == 0) {
-            if (chunks == 2)
-                compressed.assign(single, single + singleSize);
-            compressed.insert(compressed.end(), type + 4, type + 4 + length);
-        }
+        if (std::memcmp(type, "IDAT", 4) == 0)
+            pieces.push_back({type + 4, length});
         ended = std::memcmp(type, "IEND", 4) == 0;
         at += 12 + length;
     }
     result.outcome = Outcome::Corrupt;
-    if (!ended || chunks == 0)
+    if (!ended || pieces.empty())
         return result;
 
     const int rowSize = int(width) * channels;
-    const size_t rawSize = size_t(height) * size_t(rowSize + 1);
-    std::unique_ptr<unsigned char[]> raw(new (std::nothrow) unsigned char[rawSize]);
-    const std::unique_ptr<libdeflate_decompressor, Decompressor> inflater(
-        libdeflate_alloc_decompressor());
-    size_t got = 0;
-    if (!raw || !inflater ||
-        libdeflate_zlib_decompress(inflater.get(), chunks == 1 ? single : compressed.data(),
-                                   chunks == 1 ? singleSize : compressed.size(), raw.get(), rawSize,
-                                   &got) != LIBDEFLATE_SUCCESS ||
-        got != rawSize)
-        return result;
-    compressed = {};
-
     const bool alpha = channels == 2 || channels == 4;
     const int halve = atLeast.isValid() && int(width / 2) >= atLeast.width() &&
                               int(height / 2) >= atLeast.height()
                           ? 2
                           : 1;
+    const QSize decoded(int(width) / halve, int(height) / halve);
+    // An opaque picture larger than `shrinkTo` comes shrunk, row by row.
+    std::optional<AreaShrink> shrink;
+    if (!alpha && AreaShrink::shrinks(decoded, shrinkTo))
+        shrink.emplace(decoded, shrinkTo);
+    const QSize made = shrink ? shrinkTo : decoded;
     // A halved image with alpha is the mean of premultiplied pixels.
-    QImage image = newLargeImage(QSize(int(width) / halve, int(height) / halve),
-                                 !alpha       ? QImage::Format_RGB32
-                                 : halve == 2 ? QImage::Format_ARGB32_Premultiplied
-                                              : QImage::Format_ARGB32);
+    const QImage::Format format = !alpha       ? QImage::Format_RGB32
+                                  : halve == 2 ? QImage::Format_ARGB32_Premultiplied
+                                               : QImage::Format_ARGB32;
+    QImage image = into.size() == made && into.format() == format ? std::move(into)
+                                                                  : newLargeImage(made, format);
     if (image.isNull())
         return result;
-    const auto rawRow = [&](int y) { return raw.get() + size_t(y) * size_t(rowSize + 1) + 1; };
-    // Rows are unfiltered in order here, and turned into pixels on a second
-    // thread as soon as a batch of them is ready.
-    RowHandOver handOver;
-    // The raw rows the converter is done with go back to the system as it
-    // goes, so that the raw image and the picture are never both whole in memory.
-    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
-    size_t released = (size_t(raw.get()) + page - 1) / page * page;
-    const auto release = [&](int rows) {
-        if (rows <= 0)
-            return;
-        const size_t end = (size_t(raw.get()) + size_t(rows) * size_t(rowSize + 1)) / page * page;
-        if (end > released)
-            ::madvise(reinterpret_cast<void *>(released), end - released, MADV_DONTNEED);
-        released = std::max(released, end);
-    };
-    std::thread converter([&] {
-        QVector<QRgb> first(halve == 2 ? int(width) : 0), second(first.size());
-        for (int y = 0, ready; (ready = handOver.waitBeyond(y)) > y;) {
-            for (; y + halve <= ready && y / halve < image.height(); y += halve) {
-                auto *out = reinterpret_cast<QRgb *>(image.scanLine(y / halve));
-                if (halve == 1) {
-                    convertRow(rawRow(y), out, int(width), channels);
-                    continue;
-                }
-                convertRow(rawRow(y), first.data(), int(width), channels);
-                convertRow(rawRow(y + 1), second.data(), int(width), channels);
-                for (int x = 0; alpha && x < int(width); ++x) {
-                    first[x] = qPremultiply(first[x]);
-                    second[x] = qPremultiply(second[x]);
-                }
-                for (int x = 0; x < image.width(); ++x) {
-                    const QRgb a = first[2 * x], b = first[2 * x + 1];
-                    const QRgb c = second[2 * x], d = second[2 * x + 1];
-                    out[x] = qRgba((qRed(a) + qRed(b) + qRed(c) + qRed(d) + 2) >> 2,
-                                   (qGreen(a) + qGreen(b) + qGreen(c) + qGreen(d) + 2) >> 2,
-                                   (qBlue(a) + qBlue(b) + qBlue(c) + qBlue(d) + 2) >> 2,
-                                   (qAlpha(a) + qAlpha(b) + qAlpha(c) + qAlpha(d) + 2) >> 2);
-                }
-            }
-            // The row above the last converted one may still be read by the unfiltering.
-            release(y - 1);
-            // An odd last row of a halved image has no partner and is left out.
-            if (y + halve > int(height) || y / halve >= image.height())
-                break;
-        }
-    });
-    const unsigned char *previous = nullptr;
-    bool intact = true;
-    for (int y = 0; y < int(height) && intact; ++y) {
-        unsigned char *row = raw.get() + size_t(y) * size_t(rowSize + 1);
-        intact = unfilter(row[0], row + 1, previous, rowSize, channels);
-        previous = row + 1;
-        if (intact && ((y + 1) % RowHandOver::Batch == 0 || y + 1 == int(height)))
-            handOver.publish(y + 1);
+
+    InflatedRows rows(std::move(pieces), size_t(rowSize) + 1, int(height));
+    PngRows source(rows, int(width), channels, halve, alpha);
+    if (shrink) {
+        source.line.resize(size_t(width));
+        AreaShrink::Sums sums;
+        shrink->shrinkRows(0, made.height(), PngRows::row, &source, image.bits(),
+                           image.bytesPerLine(), sums);
+    } else {
+        for (int y = 0; y < made.height() && source.intact; ++y)
+            source.make(y, reinterpret_cast<QRgb *>(image.scanLine(y)));
     }
-    handOver.finish();
-    converter.join();
-    if (!intact)
+    // The rows not used (an odd last one of a halved image, those a shrink
+    // skips) are checked too, and the stream's end.
+    if (!source.unfilterTo(int(height) - 1) || !rows.complete())
         return result;
     result.outcome = Outcome::Decoded;
     result.image = std::move(image);

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  qtbase5-dev qttools5-dev qttools5-dev-tools libxcb1-dev libglib2.0-dev zlib1g-dev libdeflate-dev libjpeg-dev libxcb-shm0-dev libxcb-randr0-dev libqt5x11extras5-dev
+  qtbase5-dev qttools5-dev qttools5-dev-tools libxcb1-dev libglib2.0-dev zlib1g-dev libdeflate-dev libisal-dev libjpeg-dev libxcb-shm0-dev libxcb-randr0-dev libqt5x11extras5-dev
   fonts-noto-core sed bash
   xvfb xauth x11-utils x11-apps x11-xkb-utils xdotool imagemagick
   # the real desktops of tests/binary/desktops.sh (about 300 MB to download, 930 MB installed, most for Plasma)

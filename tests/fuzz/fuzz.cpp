@@ -32,6 +32,7 @@ void decodePng(const QByteArray &bytes)
     korvel::ImageHeader::read(bytes);
     korvel::decodeFastPng(bytes);
     korvel::decodeFastPng(bytes, QSize(2, 2));
+    korvel::decodeFastPng(bytes, QSize(2, 2), QSize(1, 1));
 }
 
 // Random bytes rarely get past the checksums: the input is also taken with

@@ -43,10 +43,13 @@ QVector<QRect> inkLines(const QImage &image)
     return lines;
 }
 
+// What may be wrong with a PNG's image data, its chunks intact.
+enum class Damage { None, Checksum, CutShort, RowTooMany, FilterType };
+
 // A PNG of seeded noise with every row filtered by `filter`, its image data in
 // several chunks. Half the samples take one of four levels, so that the
 // predictors tie often (Paeth's above all).
-QByteArray noisePng(int width, int height, int colourType, int filter)
+QByteArray noisePng(int width, int height, int colourType, int filter, Damage damage = Damage::None)
 {
     const int channels = colourType == 0 ? 1 : colourType == 4 ? 2 : colourType == 2 ? 3 : 4;
     const int size = width * channels;
@@ -76,10 +79,17 @@ QByteArray noisePng(int width, int height, int colourType, int filter)
         file += QByteArray(reinterpret_cast<const char *>(frame.head), 8) + data +
                 QByteArray(reinterpret_cast<const char *>(frame.tail), 4);
     };
+    if (damage == Damage::FilterType)
+        filtered[height / 2 * (size + 1)] = 5;
     unsigned char header[13];
-    png::header(header, quint32(width), quint32(height), uchar(colourType));
+    png::header(header, quint32(width), quint32(height - (damage == Damage::RowTooMany)),
+                uchar(colourType));
     chunk("IHDR", QByteArray(reinterpret_cast<const char *>(header), 13));
-    const QByteArray compressed = qCompress(filtered).mid(4); // the zlib stream after its length
+    QByteArray compressed = qCompress(filtered).mid(4); // the zlib stream after its length
+    if (damage == Damage::Checksum)
+        compressed[compressed.size() - 1] = char(compressed.back() ^ 1);
+    if (damage == Damage::CutShort)
+        compressed.chop(compressed.size() / 3);
     for (int from = 0; from < compressed.size(); from += 4096)
         chunk("IDAT", compressed.mid(from, 4096));
     chunk("IEND", {});
@@ -87,6 +97,8 @@ QByteArray noisePng(int width, int height, int colourType, int filter)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Damage)
 
 // The desktop picture: its text, its scaling and its decoders.
 class TestPicture : public QObject
@@ -218,6 +230,33 @@ private slots:
                 }
                 QCOMPARE(half.pixel(x, y), mean);
             }
+        // Opaque pictures shrunk as their rows come: the whole decoded picture shrunk.
+        if (colourType == 0 || colourType == 2) {
+            const QImage whole = decodeFastPng(bytes).image;
+            QCOMPARE(decodeFastPng(bytes, {}, {66, 130}).image, *shrinkByArea(whole, {66, 130}));
+            QCOMPARE(decodeFastPng(bytes, {33, 65}, {32, 9}).image, *shrinkByArea(half, {32, 9}));
+        }
+    }
+
+    // Image data that is damaged inside intact chunks is refused, whatever part
+    // of the picture is used.
+    void refusesDamagedImageData_data()
+    {
+        QTest::addColumn<Damage>("damage");
+        QTest::newRow("checksum") << Damage::Checksum;
+        QTest::newRow("cut short") << Damage::CutShort;
+        QTest::newRow("a row too many") << Damage::RowTooMany;
+        QTest::newRow("unknown filter type") << Damage::FilterType;
+    }
+
+    void refusesDamagedImageData()
+    {
+        QFETCH(Damage, damage);
+        const QByteArray bytes = noisePng(67, 131, 2, 4, damage);
+        for (const QSize &atLeast : {QSize(), QSize(33, 65)})
+            for (const QSize &shrinkTo : {QSize(), QSize(20, 2)})
+                QCOMPARE(decodeFastPng(bytes, atLeast, shrinkTo).outcome,
+                         ImageDecoding::Outcome::Corrupt);
     }
 
     void shrinksAsQtDoes_data()
