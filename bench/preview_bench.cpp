@@ -4,8 +4,11 @@
 // also times the desktop tool and the plain wallpaper setters (xwallpaper,
 // hsetroot, feh) stretching the same sources, each a whole process.
 //
-// Usage: korvel_preview_bench [runs]   (run it on the desktop size to measure; the
-// script run-preview-bench.sh starts Xvfb at 1920x1080 and 3840x2160)
+// Usage: korvel_preview_bench [runs [session]]   (run it on the desktop size to
+// measure; the script run-preview-bench.sh starts Xvfb at 1920x1080 and
+// 3840x2160). With `session` only the tool and the setters are timed, in the
+// session that runs it: the tool's session bus is kept, so that it also writes
+// its picture for the desktop there and tells it.
 #include "base/Paths.h"
 #include "forms/FormClass.h"
 #include "mainwindow/AppContext.h"
@@ -16,6 +19,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDesktopWidget>
 #include <QDir>
 #include <QElapsedTimer>
@@ -173,12 +178,50 @@ double timeVips(const QString &source, const QSize &desktop, const QString &out)
     return timer.nsecsElapsed() / 1e6;
 }
 
-// The whole processes timed side by side run without a session bus.
-QProcessEnvironment withoutSessionBus()
+// Whether the whole processes timed side by side keep the session bus.
+bool keepSessionBus = false;
+
+QProcessEnvironment sessionEnvironment()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    if (!keepSessionBus)
+        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     return environment;
+}
+
+// In a session, the desktop program KORVEL_BENCH_DESKTOP, owning the bus name
+// KORVEL_BENCH_DESKTOP_NAME once up: started again before each run of the tool
+// where it has gone (a plain setter that frees the earlier root picture
+// ends the X client that made it, which may be the desktop), and given a
+// second to settle.
+void keepDesktop()
+{
+    static QProcess *desktop = nullptr;
+    const QString command = qEnvironmentVariable("KORVEL_BENCH_DESKTOP");
+    if (command.isEmpty() || (desktop != nullptr && desktop->state() == QProcess::Running))
+        return;
+    delete desktop;
+    desktop = new QProcess;
+    desktop->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    desktop->setStandardOutputFile(QProcess::nullDevice());
+    desktop->start(command, QStringList());
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    const QString name = qEnvironmentVariable("KORVEL_BENCH_DESKTOP_NAME");
+    for (int i = 0; i < 200 && !bus->isServiceRegistered(name); ++i)
+        QTest::qWait(50);
+    if (!bus->isServiceRegistered(name))
+        qFatal("%s did not start", qPrintable(command));
+    QTest::qWait(1000);
+}
+
+// The weight of the newest picture the tool wrote for the desktop, in MB.
+double copyMegabytes()
+{
+    const QString folder =
+        qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/korvel-desktopinfo");
+    const QFileInfoList files =
+        QDir(folder).entryInfoList({QStringLiteral("desktop-*.png")}, QDir::Files, QDir::Name);
+    return files.isEmpty() ? 0 : files.last().size() / 1e6;
 }
 
 // A plain wallpaper setter stretching `wallpaper` over the display, from its
@@ -186,7 +229,7 @@ QProcessEnvironment withoutSessionBus()
 double timeSetter(const QStringList &command, const QString &wallpaper)
 {
     QProcess process;
-    process.setProcessEnvironment(withoutSessionBus());
+    process.setProcessEnvironment(sessionEnvironment());
     QElapsedTimer timer;
     timer.start();
     process.start(command.first(), command.mid(1) << wallpaper);
@@ -207,6 +250,8 @@ struct ToolTimes
 // (run-preview-bench.sh gives it a private mount namespace for them).
 ToolTimes timeDesktopTool(const QString &program, const QString &wallpaper, const QString &freeText)
 {
+    if (keepSessionBus)
+        keepDesktop();
     const QString share = QStringLiteral("/usr/share/korvel/desktopinfo/");
     QFile::remove(share + QStringLiteral("wallpaper.png"));
     if (!QDir().mkpath(share) || !QFile::copy(wallpaper, share + QStringLiteral("wallpaper.png")))
@@ -230,7 +275,7 @@ ToolTimes timeDesktopTool(const QString &program, const QString &wallpaper, cons
     xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(x);
     QProcess tool;
-    tool.setProcessEnvironment(withoutSessionBus());
+    tool.setProcessEnvironment(sessionEnvironment());
     QElapsedTimer timer;
     timer.start();
     tool.start(program, {QStringLiteral("--once")});
@@ -257,6 +302,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const int runs = argc > 1 ? QByteArray(argv[1]).toInt() : 7;
+    keepSessionBus = argc > 2 && qstrcmp(argv[2], "session") == 0;
     QTemporaryDir dir;
     const QString forms = QStringLiteral(KORVEL_SOURCE_DIR "/forms/");
     const FormClass mainForm = FormClass::fromFile(
@@ -302,12 +348,16 @@ int main(int argc, char **argv)
                        "Шлюз по-умолчанию:   192.168.1.1\n\n") +
         freeText;
 
-    std::printf("desktop %dx%d, %d runs each, medians in ms; ours: click to preview shown\n",
-                desktop.width(), desktop.height(), runs);
-    std::printf("%-27s %9s %9s %9s %9s %9s %9s\n", "source -> desktop", "ours", "(handler)",
-                "libvips", "ours/vips", "convert", "ours/conv");
     std::vector<double> previewMedians;
+    if (!keepSessionBus) {
+        std::printf("desktop %dx%d, %d runs each, medians in ms; ours: click to preview shown\n",
+                    desktop.width(), desktop.height(), runs);
+        std::printf("%-27s %9s %9s %9s %9s %9s %9s\n", "source -> desktop", "ours", "(handler)",
+                    "libvips", "ours/vips", "convert", "ours/conv");
+    }
     for (const QString &file : {jpeg, png}) {
+        if (keepSessionBus)
+            break;
         std::vector<double> ours, handler, vips, convert;
         timePreview(window, file, context.paths.tempDir); // warm-up
         for (int i = 0; i < runs; ++i) {
@@ -335,14 +385,23 @@ int main(int argc, char **argv)
         {QStringLiteral("xwallpaper"), QStringLiteral("--stretch")},
         {QStringLiteral("hsetroot"), QStringLiteral("-fill")},
         {QStringLiteral("feh"), QStringLiteral("--no-fehbg"), QStringLiteral("--bg-scale")}};
-    std::printf("\nwhole processes, no session bus, medians in ms: the tool (--once) from start to "
-                "exit and to the background set, the plain setters from start to exit\n");
+    if (keepSessionBus)
+        std::printf(
+            "\ndesktop %dx%d, %d runs each, in this session with its bus: the tool (--once) "
+            "from start to exit, every desktop told, and to the background set, the "
+            "plain setters from start to exit; the weight of the tool's copy\n",
+            desktop.width(), desktop.height(), runs);
+    else
+        std::printf(
+            "\nwhole processes, no session bus, medians in ms: the tool (--once) from start "
+            "to exit and to the background set, the plain setters from start to exit\n");
     // Another build of the tool, KORVEL_TOOL_BASELINE, takes turns with this one
     // for a comparison under the same load.
     const QString tool = QStringLiteral(KORVEL_TOOL);
     const QString baseline = qEnvironmentVariable("KORVEL_TOOL_BASELINE");
     std::printf("%-27s %9s %9s %11s %9s %9s %9s %9s%s\n", "source -> desktop", "tool", "(set)",
-                "xwallpaper", "hsetroot", "feh", "tool/fast", "tool/prev",
+                "xwallpaper", "hsetroot", "feh", "tool/fast",
+                keepSessionBus ? "copy MB" : "tool/prev",
                 baseline.isEmpty() ? "" : "  baseline  base/fast");
     for (const QString &file : {jpeg, png}) {
         std::vector<double> exited, set, baseExited;
@@ -368,7 +427,8 @@ int main(int argc, char **argv)
         std::printf("%-4s 4000x3000 -> %4dx%-4d %9.1f %9.1f %11.1f %9.1f %9.1f %9.3f %9.3f",
                     qPrintable(QFileInfo(file).suffix()), desktop.width(), desktop.height(), ours,
                     median(set), median(plain[0]), median(plain[1]), median(plain[2]),
-                    ours / fastest, ours / previewMedians[file == png]);
+                    ours / fastest,
+                    keepSessionBus ? copyMegabytes() : ours / previewMedians[file == png]);
         if (!baseline.isEmpty())
             std::printf(" %9.1f %9.3f", median(baseExited), median(baseExited) / fastest);
         std::printf("\n");

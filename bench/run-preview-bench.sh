@@ -7,6 +7,8 @@
 # beside the plain wallpaper setters xwallpaper, hsetroot and feh. With
 # KORVEL_TOOL_BASELINE=<another build's korvel-desktopinfo, outside /tmp> that
 # one takes turns with the tool, for a before-and-after under the same load.
+# Then, as root, the tool and the setters once more in an Xfce session on a
+# private bus, where the tool also writes a picture for the desktop and tells it.
 set -euo pipefail
 build=$(realpath "${1:?build directory}")
 # libvips' command line is the measure to beat, and the plain setters the ones
@@ -31,6 +33,27 @@ for size in 1920x1080 3840x2160; do
     sleep 0.1
   done
   DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/bench/korvel_preview_bench" "$runs" || status=$?
+  kill "$xvfb"
+  wait "$xvfb" 2>/dev/null || true
+  [ "${status:-0}" -eq 0 ] || exit "$status"
+done
+[ "$(id -u)" -eq 0 ] || exit 0
+command -v xfdesktop >/dev/null || apt-get install -y -q --no-install-recommends xfdesktop4 xfconf >/dev/null
+export HOME=/tmp/home XDG_CACHE_HOME=/tmp/home/.cache XDG_CONFIG_HOME=/tmp/home/.config \
+  XDG_RUNTIME_DIR=/tmp/home/run XDG_CURRENT_DESKTOP=XFCE
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
+install -d -m 0700 "$HOME" "$XDG_RUNTIME_DIR"
+dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --fork >/dev/null
+for size in 1920x1080 3840x2160; do
+  Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp &
+  xvfb=$!
+  for _ in $(seq 50); do
+    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  DISPLAY=$display QT_QPA_PLATFORM=xcb KORVEL_BENCH_DESKTOP=xfdesktop \
+    KORVEL_BENCH_DESKTOP_NAME=org.xfce.xfdesktop "$build/bench/korvel_preview_bench" "$runs" session ||
+    status=$?
   kill "$xvfb"
   wait "$xvfb" 2>/dev/null || true
   [ "${status:-0}" -eq 0 ] || exit "$status"
