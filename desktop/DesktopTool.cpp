@@ -9,6 +9,7 @@
 #include "base/Diagnostics.h"
 #include "base/Paths.h"
 #include "display/DisplayDesktop.h"
+#include "display/XcbHandles.h"
 #include "picture/JobFromSettings.h"
 #include "settings/SettingsFile.h"
 
@@ -62,7 +63,9 @@ QString compositionProblem(PictureFailure failure, const PictureJob &job)
 class DesktopTool : public QObject
 {
 public:
-    explicit DesktopTool(const Paths &paths) : m_paths(paths)
+    // `session`: see runDesktopTool().
+    DesktopTool(const Paths &paths, Connection session)
+        : m_paths(paths), m_session(std::move(session))
     {
         m_settle.setSingleShot(true);
         connect(&m_settle, &QTimer::timeout, this, [this] { draw(); });
@@ -192,6 +195,11 @@ private:
         if (composed.failure != PictureFailure::None)
             return fail(compositionProblem(composed.failure, job));
 
+        // In a single drawing the connection that keeps the picture is the
+        // last to leave, so that a server with no other client does not reset
+        // and lose it; the one that publishes it is open already.
+        if (m_once)
+            m_session.reset();
         const QString error = setRootBackground(composed.image);
         if (!error.isEmpty())
             return fail(error);
@@ -220,6 +228,7 @@ private:
     }
 
     const Paths &m_paths;
+    Connection m_session;
     bool m_once = false;
     QTimer m_settle;
     QElapsedTimer m_lastDrawing;
@@ -263,7 +272,12 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
         return 1;
     }
 
-    const std::optional<DisplayDesktop> desktop = readDisplayDesktop();
+    // An X server resets when its last client leaves. On a server with no
+    // other client the tool's own connections come and go, so this one stays
+    // open while they do: the server never resets under them.
+    int screenNumber = 0;
+    Connection session(xcb_connect(nullptr, &screenNumber));
+    const std::optional<DisplayDesktop> desktop = readDisplayDesktop(session.get(), screenNumber);
     if (!desktop || desktop->size.isEmpty()) {
         printDiagnostic(QStringLiteral("cannot connect to the X display %1")
                             .arg(qEnvironmentVariable("DISPLAY")));
@@ -297,7 +311,7 @@ int runDesktopTool(int argc, char **argv, const Paths &paths)
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
 
-    DesktopTool tool(paths);
+    DesktopTool tool(paths, std::move(session));
     // In the background, what changes while the first drawing is made (a
     // save, a desktop that starts) is seen too, and drawn after it.
     if (once)

@@ -311,8 +311,10 @@ QString setRootBackground(const QImage &image, const QByteArray &displayName)
         }
     } keep{upload, image};
     if (!upload || upload->displayName != displayName || upload->size != image.size()) {
-        upload = std::make_unique<Upload>();
-        const QString failure = connectTo(*upload, displayName);
+        // Connected before the other goes: the server may have no other client.
+        auto fresh = std::make_unique<Upload>();
+        const QString failure = connectTo(*fresh, displayName);
+        upload = std::move(fresh);
         if (!failure.isEmpty())
             return failure;
     }
