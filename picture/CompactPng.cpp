@@ -1,6 +1,7 @@
 #include "CompactPng.h"
 
 #include "PngChunks.h"
+#include "RgbRows.h"
 
 #include <QImage>
 
@@ -47,7 +48,7 @@ struct Band
     {
         const size_t width = size_t(image.width());
         const size_t rowSize = 1 + width * 3;
-        std::vector<unsigned char> filtered(rowSize * RowsAtATime);
+        std::vector<unsigned char> filtered(rowSize * RowsAtATime + RgbRowSlack);
         std::vector<unsigned char> levelBuffer(ISAL_DEF_LVL1_DEFAULT);
         isal_zstream stream;
         isal_deflate_init(&stream);
@@ -60,16 +61,9 @@ struct Band
             const int rows = std::min(RowsAtATime, to - y);
             unsigned char *out = filtered.data();
             for (int r = y; r < y + rows; ++r) {
-                const auto *pixels = reinterpret_cast<const QRgb *>(image.constScanLine(r));
-                *out++ = 1; // Sub: each byte less the one a pixel to the left
-                QRgb left = 0;
-                for (size_t x = 0; x < width; ++x) {
-                    const QRgb pixel = pixels[x];
-                    *out++ = static_cast<unsigned char>(qRed(pixel) - qRed(left));
-                    *out++ = static_cast<unsigned char>(qGreen(pixel) - qGreen(left));
-                    *out++ = static_cast<unsigned char>(qBlue(pixel) - qBlue(left));
-                    left = pixel;
-                }
+                *out++ = 1; // Sub
+                out = rgbRow(reinterpret_cast<const QRgb *>(image.constScanLine(r)), width, out,
+                             true);
             }
             const size_t size = size_t(out - filtered.data());
             adler = isal_adler32(uint32_t(adler), filtered.data(), size);

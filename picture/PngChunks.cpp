@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 namespace korvel::png {
 
@@ -28,10 +28,10 @@ ChunkFrame chunkFrame(const char *type, const unsigned char *data, quint32 size)
     ChunkFrame frame;
     putBigEndian(frame.head, size);
     std::memcpy(frame.head + 4, type, 4);
-    uLong crc = crc32(0, frame.head + 4, 4);
-    if (size > 0) // crc32() of no buffer starts over
-        crc = crc32(crc, data, size);
-    putBigEndian(frame.tail, static_cast<quint32>(crc));
+    quint32 crc = libdeflate_crc32(0, frame.head + 4, 4);
+    if (size > 0) // the checksum of no buffer starts over
+        crc = libdeflate_crc32(crc, data, size);
+    putBigEndian(frame.tail, crc);
     return frame;
 }
 

@@ -1,11 +1,12 @@
 #include "PngWriter.h"
 
 #include "PngChunks.h"
+#include "RgbRows.h"
 
 #include <QByteArray>
 #include <QImage>
 
-#include <zlib.h>
+#include <isa-l/igzip_lib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +26,12 @@ public:
     void put(const void *data, size_t size)
     {
         const auto *bytes = static_cast<const char *>(data);
+        // A large piece goes out as it is, after what was collected.
+        if (size >= Size / 2) {
+            flush();
+            write(bytes, size);
+            return;
+        }
         while (size > 0 && m_ok) {
             const size_t take = std::min(size, Size - static_cast<size_t>(m_buffer.size()));
             m_buffer.append(bytes, static_cast<int>(take));
@@ -37,20 +44,24 @@ public:
 
     bool flush()
     {
-        qint64 done = 0;
-        while (m_ok && done < m_buffer.size()) {
-            const ssize_t written = ::write(m_fd, m_buffer.constData() + done,
-                                            static_cast<size_t>(m_buffer.size() - done));
-            if (written < 0 && errno == EINTR)
-                continue;
-            m_ok = written > 0;
-            done += written;
-        }
+        write(m_buffer.constData(), size_t(m_buffer.size()));
         m_buffer.clear();
         return m_ok;
     }
 
 private:
+    void write(const char *data, size_t size)
+    {
+        size_t done = 0;
+        while (m_ok && done < size) {
+            const ssize_t written = ::write(m_fd, data + done, size - done);
+            if (written < 0 && errno == EINTR)
+                continue;
+            m_ok = written > 0;
+            done += size_t(std::max<ssize_t>(written, 0));
+        }
+    }
+
     static constexpr size_t Size = 1 << 20;
     int m_fd;
     QByteArray m_buffer;
@@ -79,7 +90,7 @@ public:
 
     void put(const unsigned char *data, qint64 size)
     {
-        m_adler = adler32_z(m_adler, data, static_cast<size_t>(size));
+        m_adler = isal_adler32(m_adler, data, static_cast<uint64_t>(size));
         while (size > 0) {
             if (m_blockLeft == 0) {
                 const int length = static_cast<int>(std::min<qint64>(m_rawLeft, 65535));
@@ -135,7 +146,7 @@ private:
     QByteArray m_chunk;
     qint64 m_rawLeft;
     int m_blockLeft = 0;
-    uLong m_adler = adler32(0, nullptr, 0);
+    uint32_t m_adler = 1;
 };
 
 } // namespace
@@ -159,18 +170,22 @@ bool writeFastPng(const QImage &source, int fd)
 
     const qint64 rowSize = 1 + qint64(width) * channels;
     StoredStream stream(sink, rowSize * height);
-    QByteArray row(static_cast<int>(rowSize), '\0'); // filter type 0 leads each row
+    // The filter type 0 leads each row.
+    QByteArray row(static_cast<int>(rowSize + qint64(RgbRowSlack)), '\0');
     auto *out = reinterpret_cast<unsigned char *>(row.data());
     for (int y = 0; y < height; ++y) {
         const auto *pixels = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        unsigned char *to = out + 1;
-        for (int x = 0; x < width; ++x) {
-            const QRgb pixel = pixels[x];
-            *to++ = static_cast<unsigned char>(qRed(pixel));
-            *to++ = static_cast<unsigned char>(qGreen(pixel));
-            *to++ = static_cast<unsigned char>(qBlue(pixel));
-            if (alpha)
+        if (alpha) {
+            unsigned char *to = out + 1;
+            for (int x = 0; x < width; ++x) {
+                const QRgb pixel = pixels[x];
+                *to++ = static_cast<unsigned char>(qRed(pixel));
+                *to++ = static_cast<unsigned char>(qGreen(pixel));
+                *to++ = static_cast<unsigned char>(qBlue(pixel));
                 *to++ = static_cast<unsigned char>(qAlpha(pixel));
+            }
+        } else {
+            rgbRow(pixels, size_t(width), out + 1, false);
         }
         stream.put(out, rowSize);
     }
