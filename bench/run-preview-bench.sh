@@ -38,7 +38,8 @@ for size in 1920x1080 3840x2160; do
   [ "${status:-0}" -eq 0 ] || exit "$status"
 done
 [ "$(id -u)" -eq 0 ] || exit 0
-command -v xfdesktop >/dev/null || apt-get install -y -q --no-install-recommends xfdesktop4 xfconf >/dev/null
+command -v xfdesktop >/dev/null && command -v openbox >/dev/null ||
+  apt-get install -y -q --no-install-recommends xfdesktop4 xfconf openbox >/dev/null
 export HOME=/tmp/home XDG_CACHE_HOME=/tmp/home/.cache XDG_CONFIG_HOME=/tmp/home/.config \
   XDG_RUNTIME_DIR=/tmp/home/run XDG_CURRENT_DESKTOP=XFCE
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
@@ -51,6 +52,8 @@ for size in 1920x1080 3840x2160; do
     xdpyinfo -display "$display" >/dev/null 2>&1 && break
     sleep 0.1
   done
+  # Xfce's desktop waits for a window manager.
+  DISPLAY=$display openbox >/dev/null 2>&1 &
   DISPLAY=$display QT_QPA_PLATFORM=xcb KORVEL_BENCH_DESKTOP=xfdesktop \
     KORVEL_BENCH_DESKTOP_NAME=org.xfce.xfdesktop "$build/bench/korvel_preview_bench" "$runs" session ||
     status=$?
