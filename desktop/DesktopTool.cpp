@@ -25,6 +25,7 @@
 #include <future>
 #include <malloc.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -200,21 +201,36 @@ private:
         // and lose it; the one that publishes it is open already.
         if (m_once)
             m_session.reset();
-        const QString error = setRootBackground(composed.image);
-        if (!error.isEmpty())
-            return fail(error);
-
-        // Desktops that paint their own background need a file that lasts.
-        if (!m_desktops.needFile())
-            return true;
+        // Desktops that paint their own background need a file that lasts; it
+        // is written while the X server takes the picture.
         DesktopPicture picture;
         picture.spansMonitors = !job.monitors.rects.isEmpty();
         QVector<QRect> parts;
-        if (picture.spansMonitors && m_desktops.needMonitorParts())
-            parts = job.monitors.rects;
         QString cacheError;
-        const std::optional<QStringList> files =
-            PictureCache::store(composed.image, parts, &cacheError);
+        std::future<std::optional<QStringList>> copy;
+        const bool needed = m_desktops.needFile();
+        if (needed) {
+            if (picture.spansMonitors && m_desktops.needMonitorParts())
+                parts = job.monitors.rects;
+            const auto store = [&] {
+                return PictureCache::store(composed.image, parts, &cacheError);
+            };
+            try {
+                copy = std::async(std::launch::async, store);
+            } catch (const std::system_error &) {
+                copy = std::async(std::launch::deferred, store);
+            }
+        }
+        const QString error = setRootBackground(composed.image);
+        const std::optional<QStringList> files = needed ? copy.get() : std::optional<QStringList>();
+        if (!error.isEmpty()) {
+            // No desktop is told of a picture that the screen does not show.
+            for (const QString &file : files.value_or(QStringList()))
+                QFile::remove(file);
+            return fail(error);
+        }
+        if (!needed)
+            return true;
         if (!files) {
             report(cacheError);
             return true;
