@@ -3,10 +3,13 @@
 #include "base/ReplacementFile.h"
 #include "picture/CompactPng.h"
 
-#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 
+#include <isa-l/crc64.h>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace korvel {
@@ -16,10 +19,37 @@ namespace {
 const QString Prefix = QStringLiteral("desktop-");
 const QString Suffix = QStringLiteral(".png");
 
-// The time in a picture's name, which its parts' names share.
-QString timeOf(const QString &name)
+// What names a picture: its pixels, its size and the rectangles of its parts.
+// (A checksum of 64 bits: two different pictures of a user's taking the same
+// name is not to be expected; a picture made to collide on purpose could
+// only make that user's desktop keep an earlier picture of their own.)
+QString nameOf(const QImage &image, const QVector<QRect> &parts)
 {
-    return name.mid(Prefix.size(), 13);
+    uint64_t sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        sum = crc64_ecma_refl(sum, image.constScanLine(y), uint64_t(image.width()) * 4);
+    QVector<int> geometry{image.width(), image.height(), int(image.format())};
+    for (const QRect &part : parts)
+        geometry << part.x() << part.y() << part.width() << part.height();
+    sum = crc64_ecma_refl(sum, reinterpret_cast<const unsigned char *>(geometry.constData()),
+                          uint64_t(geometry.size()) * sizeof(int));
+    return Prefix + QStringLiteral("%1").arg(sum, 16, 16, QLatin1Char('0'));
+}
+
+// The name a picture's files share: what comes before the part's number or the suffix.
+QString stemOf(const QString &file)
+{
+    const int end = file.indexOf(QLatin1Char('-'), Prefix.size());
+    return file.left(end >= 0 ? end : file.size() - Suffix.size());
+}
+
+// A file written whole before, which is used again: it becomes the newest.
+bool reused(const QString &path)
+{
+    struct stat st = {};
+    const QByteArray name = QFile::encodeName(path);
+    return ::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+           ::utimensat(AT_FDCWD, name.constData(), nullptr, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 } // namespace
@@ -42,16 +72,15 @@ std::optional<QStringList> PictureCache::store(const QImage &image, const QVecto
     }
     ::chmod(QFile::encodeName(dir).constData(), 0700);
 
-    // Names sort by time: milliseconds of 13 digits until the year 2286.
-    const QStringList before = QDir(dir).entryList({Prefix + QLatin1Char('*') + Suffix},
-                                                   QDir::Files | QDir::System, QDir::Name);
-    qint64 time = QDateTime::currentMSecsSinceEpoch();
-    QString stem;
-    do
-        stem = Prefix + QString::number(time++);
-    while (before.contains(stem + Suffix));
+    const QString stem = nameOf(image, parts);
     QStringList paths;
     for (int i = -1; i < parts.size(); ++i) {
+        const QString path = dir + QLatin1Char('/') + stem +
+                             (i < 0 ? QString() : QStringLiteral("-%1").arg(i)) + Suffix;
+        paths << path;
+        // The same picture, written at an earlier login or drawing, is not written again.
+        if (reused(path))
+            continue;
         // One part at a time: its pixels are copied for as long as it is encoded.
         const QByteArray png = encodeCompactPng(i < 0 ? image : image.copy(parts.at(i)));
         if (png.isEmpty()) {
@@ -60,20 +89,25 @@ std::optional<QStringList> PictureCache::store(const QImage &image, const QVecto
                          .arg(image.height());
             return std::nullopt;
         }
-        const QString path = dir + QLatin1Char('/') + stem +
-                             (i < 0 ? QString() : QStringLiteral("-%1").arg(i)) + Suffix;
         ReplacementFile file(path, 0600);
         if (!file.prepare(png) || !file.commit()) {
             *error = QStringLiteral("cannot write %1: %2").arg(path, qt_error_string(file.error()));
             return std::nullopt;
         }
-        paths << path;
     }
-    // The previous picture is the newest of those before, with its parts.
-    const QString previous = before.isEmpty() ? QString() : timeOf(before.last());
-    for (const QString &name : before) {
-        if (timeOf(name) != previous)
-            QFile::remove(dir + QLatin1Char('/') + name);
+    // This picture stays, and the newest other one with its parts (a desktop
+    // may still be loading it); older ones go.
+    QString previous;
+    for (const QFileInfo &file :
+         QDir(dir).entryInfoList({Prefix + QLatin1Char('*') + Suffix}, QDir::Files | QDir::System,
+                                 QDir::Time)) {
+        const QString other = stemOf(file.fileName());
+        if (other == stem)
+            continue;
+        if (previous.isEmpty())
+            previous = other;
+        if (other != previous)
+            QFile::remove(file.filePath());
     }
     return paths;
 }

@@ -62,7 +62,8 @@ case_preview_equals_desktop() {
     [ "$(pixmap ESETROOT_PMAP_ID)" = "$first" ] || fail "properties differ"
     # A second drawing in a session whose bus is found at $XDG_RUNTIME_DIR/bus: a new
     # pixmap, one cached picture, and every desktop's settings naming it (gsettings.txt),
-    # read back through dconf; two more keep that picture's successor and the newest.
+    # read back through dconf. The same picture again is that file, not written again;
+    # two other pictures keep the newest and the one before.
     local run=/tmp/home/run bus
     mkdir -p $run && chmod 0700 /tmp/home $run
     export HOME=/tmp/home XDG_RUNTIME_DIR=$run XDG_CACHE_HOME="/tmp/cache dir"
@@ -77,8 +78,16 @@ case_preview_equals_desktop() {
         [ "$(DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus gsettings get "$schema" "$key")" = "$value" ] ||
             fail "$schema $key is not $value"
     done < <(grep -v '^#' "$here/../data/desktop/gsettings.txt")
-    for _ in 1 2; do korvel-desktopinfo --once 2>"$errors" || fail "status $?"; done
-    [ "$(cached | wc -l)" = 2 ] || fail "not the current and the previous picture: $(cached)"
+    local copy
+    copy=$(stat -c %n:%i "$(cached)")
+    korvel-desktopinfo --once 2>"$errors" || fail "status $?"
+    [ "$(stat -c %n:%i "$(cached)")" = "$copy" ] || fail "the same picture written again"
+    for text in Другой Третий; do
+        sed -i "s/^OverText=.*/OverText=$text/" "$share/settings.ini"
+        korvel-desktopinfo --once 2>"$errors" || fail "status $?"
+    done
+    [ "$(cached | wc -l)" = 2 ] && ! cached | grep -qF "${copy%:*}" ||
+        fail "not the current and the previous picture: $(cached)"
     kill "$bus"
 }
 # Each line of bad-input.txt spoils the input: the tool fails at once with one
