@@ -25,18 +25,28 @@ if [ "$(id -u)" -eq 0 ]; then
   sandbox_mount
 fi
 display=:87
-for size in 1920x1080 3840x2160; do
-  Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp &
-  xvfb=$!
-  for _ in $(seq 50); do
-    xdpyinfo -display "$display" >/dev/null 2>&1 && break
-    sleep 0.1
+# on_each_size [session]: the benchmark on a new Xvfb of each size; with
+# `session`, in the session set up below, beside Xfce's desktop and the window
+# manager that it waits for.
+on_each_size() {
+  local size xvfb status=0
+  for size in 1920x1080 3840x2160; do
+    Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp &
+    xvfb=$!
+    for _ in $(seq 50); do
+      xdpyinfo -display "$display" >/dev/null 2>&1 && break
+      sleep 0.1
+    done
+    [ -z "${1:-}" ] || DISPLAY=$display openbox >/dev/null 2>&1 &
+    DISPLAY=$display QT_QPA_PLATFORM=xcb KORVEL_BENCH_DESKTOP=xfdesktop \
+      KORVEL_BENCH_DESKTOP_NAME=org.xfce.xfdesktop "$build/bench/korvel_preview_bench" "$runs" \
+      ${1:+"$1"} || status=$?
+    kill "$xvfb"
+    wait "$xvfb" 2>/dev/null || true
+    [ "$status" -eq 0 ] || exit "$status"
   done
-  DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/bench/korvel_preview_bench" "$runs" || status=$?
-  kill "$xvfb"
-  wait "$xvfb" 2>/dev/null || true
-  [ "${status:-0}" -eq 0 ] || exit "$status"
-done
+}
+on_each_size
 [ "$(id -u)" -eq 0 ] || exit 0
 command -v xfdesktop >/dev/null && command -v openbox >/dev/null ||
   apt-get install -y -q --no-install-recommends xfdesktop4 xfconf openbox >/dev/null
@@ -45,19 +55,4 @@ export HOME=/tmp/home XDG_CACHE_HOME=/tmp/home/.cache XDG_CONFIG_HOME=/tmp/home/
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
 install -d -m 0700 "$HOME" "$XDG_RUNTIME_DIR"
 dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --fork >/dev/null
-for size in 1920x1080 3840x2160; do
-  Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp &
-  xvfb=$!
-  for _ in $(seq 50); do
-    xdpyinfo -display "$display" >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  # Xfce's desktop waits for a window manager.
-  DISPLAY=$display openbox >/dev/null 2>&1 &
-  DISPLAY=$display QT_QPA_PLATFORM=xcb KORVEL_BENCH_DESKTOP=xfdesktop \
-    KORVEL_BENCH_DESKTOP_NAME=org.xfce.xfdesktop "$build/bench/korvel_preview_bench" "$runs" session ||
-    status=$?
-  kill "$xvfb"
-  wait "$xvfb" 2>/dev/null || true
-  [ "${status:-0}" -eq 0 ] || exit "$status"
-done
+on_each_size session
