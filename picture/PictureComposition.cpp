@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QRawFont>
+#include <QRegion>
 #include <QStringList>
 #include <QVector>
 #include <QtMath>
@@ -138,9 +139,14 @@ QImage layOutMonitors(const QImage &wallpaper, const PictureJob &job, QRect *are
         canvas = QImage(area->size(), wallpaper.format());
     if (canvas.isNull())
         return canvas;
-    canvas.fill(Qt::black);
     QPainter painter(&canvas);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
+    // Black where no monitor is; the rest is painted over below.
+    QRegion uncovered(canvas.rect());
+    for (const QRect &rect : monitors)
+        uncovered -= rect.translated(-area->topLeft());
+    for (const QRect &rect : uncovered)
+        painter.fillRect(rect, Qt::black);
     // The primary comes last: where monitors overlap, its part stays whole.
     QVector<int> order;
     for (int i = 0; i < monitors.size(); ++i) {

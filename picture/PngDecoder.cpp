@@ -4,6 +4,7 @@
 #include "picture/ImageSource.h"
 #include "picture/InflatedRows.h"
 #include "picture/LargeImage.h"
+#include "picture/RgbRows.h"
 
 #include <libdeflate.h>
 
@@ -81,8 +82,7 @@ void convertRow(const unsigned char *in, QRgb *out, int width, int channels)
             out[x] = qRgba(in[0], in[0], in[0], in[1]);
         break;
     case 3:
-        for (int x = 0; x < width; ++x, in += 3)
-            out[x] = qRgb(in[0], in[1], in[2]);
+        pixelRow(in, size_t(width), out);
         break;
     default:
         for (int x = 0; x < width; ++x, in += 4)
@@ -146,14 +146,7 @@ struct PngRows
             first[size_t(x)] = qPremultiply(first[size_t(x)]);
             second[size_t(x)] = qPremultiply(second[size_t(x)]);
         }
-        for (int x = 0; x < width / 2; ++x) {
-            const QRgb a = first[size_t(2 * x)], b = first[size_t(2 * x + 1)];
-            const QRgb c = second[size_t(2 * x)], d = second[size_t(2 * x + 1)];
-            out[x] = qRgba((qRed(a) + qRed(b) + qRed(c) + qRed(d) + 2) >> 2,
-                           (qGreen(a) + qGreen(b) + qGreen(c) + qGreen(d) + 2) >> 2,
-                           (qBlue(a) + qBlue(b) + qBlue(c) + qBlue(d) + 2) >> 2,
-                           (qAlpha(a) + qAlpha(b) + qAlpha(c) + qAlpha(d) + 2) >> 2);
-        }
+        halvedRow(first.data(), second.data(), size_t(width), out);
     }
 
     static const uint32_t *row(void *context, int y)

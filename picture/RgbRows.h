@@ -14,4 +14,12 @@ namespace korvel {
 constexpr size_t RgbRowSlack = 4;
 unsigned char *rgbRow(const QRgb *pixels, size_t width, unsigned char *out, bool sub);
 
+// The other way: `width` pixels of 8-bit RGB bytes as opaque RGB32.
+void pixelRow(const unsigned char *rgb, size_t width, QRgb *out);
+
+// Each 2 x 2 block of two rows of `width` pixels as the mean of its four, per
+// byte (a + b + c + d + 2) / 4, into `width` / 2 pixels (an odd last column
+// is left out).
+void halvedRow(const QRgb *upper, const QRgb *lower, size_t width, QRgb *out);
+
 } // namespace korvel
