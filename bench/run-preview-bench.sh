@@ -48,6 +48,47 @@ on_each_size() {
 }
 on_each_size
 [ "$(id -u)" -eq 0 ] || exit 0
+
+# Two monitors against one of the same total area: the tool (--once, no
+# session bus) on a 3840x1080 screen as one monitor, then as two of
+# 1920x1080, for the last wallpaper installed above (the PNG) and a JPEG of it.
+# tool_median: the median of $runs runs of the tool, start to exit, in ms.
+tool_median() {
+  local times=() start
+  for _ in $(seq "$runs"); do
+    start=$(date +%s%N)
+    DBUS_SESSION_BUS_ADDRESS= "$build/desktop/korvel-desktopinfo" --once || exit 1
+    times+=($((($(date +%s%N) - start) / 100000)))
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END { printf "%.1f", t[int((NR + 1) / 2)] / 10 }'
+}
+Xvfb "$display" -screen 0 3840x1080x24 -nolisten tcp &
+xvfb=$!
+for _ in $(seq 50); do
+  xdpyinfo -display "$display" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+wallpaper=/usr/share/korvel/desktopinfo/wallpaper.png
+cp "$wallpaper" /tmp/bench-source.png
+convert /tmp/bench-source.png -quality 90 jpg:/tmp/bench-source.jpg
+printf '\nthe tool on 3840x1080, medians of %s runs in ms\n%-24s %12s %14s %9s\n' "$runs" \
+  "source -> screen" "one monitor" "two monitors" "two/one"
+for source in /tmp/bench-source.jpg /tmp/bench-source.png; do
+  cp "$source" "$wallpaper"
+  DISPLAY=$display xrandr --delmonitor L >/dev/null 2>&1
+  DISPLAY=$display xrandr --delmonitor R >/dev/null 2>&1
+  DISPLAY=$display "$build/desktop/korvel-desktopinfo" --once # warm-up
+  one=$(DISPLAY=$display tool_median)
+  DISPLAY=$display xrandr --setmonitor L 1920/300x1080/200+0+0 screen >/dev/null
+  DISPLAY=$display xrandr --setmonitor R 1920/300x1080/200+1920+0 none >/dev/null
+  DISPLAY=$display "$build/desktop/korvel-desktopinfo" --once
+  two=$(DISPLAY=$display tool_median)
+  printf '%-24s %12s %14s %9s\n' "${source##*.} 4000x3000 -> 3840x1080" "$one" "$two" \
+    "$(awk -v a="$one" -v b="$two" 'BEGIN { printf "%.3f", b / a }')"
+done
+kill "$xvfb"
+wait "$xvfb" 2>/dev/null || true
+
 command -v xfdesktop >/dev/null && command -v openbox >/dev/null ||
   apt-get install -y -q --no-install-recommends xfdesktop4 xfconf openbox >/dev/null
 export HOME=/tmp/home XDG_CACHE_HOME=/tmp/home/.cache XDG_CONFIG_HOME=/tmp/home/.config \
