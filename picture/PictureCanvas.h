@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
+
+#include <optional>
 
 namespace korvel {
 
@@ -22,6 +25,27 @@ struct PictureCanvas
         if (pixels == nullptr || wanted != size)
             return QImage();
         return QImage(pixels, size.width(), size.height(), stride, QImage::Format_RGB32);
+    }
+
+    // The part of the memory in `rect`, as an image for writing; a null image
+    // when there is no memory or the rectangle is not inside it.
+    QImage part(const QRect &rect) const
+    {
+        if (pixels == nullptr || rect.isEmpty() || !QRect(QPoint(0, 0), size).contains(rect))
+            return QImage();
+        return QImage(pixels + rect.y() * stride + rect.x() * 4, rect.width(), rect.height(),
+                      stride, QImage::Format_RGB32);
+    }
+
+    // Where `image` lies in the memory, if it is a part of it.
+    std::optional<QRect> placeOf(const QImage &image) const
+    {
+        const uchar *bits = image.constBits();
+        if (pixels == nullptr || bits < pixels || bits >= pixels + size.height() * stride ||
+            image.bytesPerLine() != stride)
+            return std::nullopt;
+        const qsizetype offset = bits - pixels;
+        return QRect(int(offset % stride / 4), int(offset / stride), image.width(), image.height());
     }
 };
 

@@ -38,6 +38,34 @@ QImage stretched(const QImage &image, const QSize &size, QImage into = QImage())
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// Where in the caller's memory for the whole desktop the loaded image can be
+// made, when the desktop has several monitors side by side: the rectangle of
+// a monitor of its size (the primary's, if that is one). The others of that
+// size get a copy from there.
+std::optional<QRect> placeInCanvas(const PictureJob &job, const QSize &size)
+{
+    if (job.canvas.size != job.desktop || job.shownMonitor >= 0)
+        return std::nullopt;
+    const QVector<QRect> monitors = job.monitors.monitors(job.desktop);
+    const QRect whole(QPoint(0, 0), job.desktop);
+    for (int i = 0; i < monitors.size(); ++i) {
+        if (!whole.contains(monitors.at(i)))
+            return std::nullopt;
+        for (int j = 0; j < i; ++j) {
+            if (monitors.at(i).intersects(monitors.at(j)))
+                return std::nullopt;
+        }
+    }
+    const QRect primary = monitors.value(job.monitors.primary);
+    if (primary.size() == size)
+        return primary;
+    for (const QRect &monitor : monitors) {
+        if (monitor.size() == size)
+            return monitor;
+    }
+    return std::nullopt;
+}
+
 // Reads the image scaled to exactly `size`. Refuses files that are not
 // regular, and images whose declared size is too large before decoding.
 // Without `toolkitReader`, only the quick decoders are used, and an image that
@@ -56,7 +84,10 @@ std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitRea
     const QVector<QRect> monitors = job.monitors.monitors(job.desktop);
     const bool whole = job.shownMonitor < 0 && monitors.size() == 1 &&
                        monitors.first() == QRect(QPoint(0, 0), job.desktop);
-    const auto canvas = [&] { return whole ? job.canvas.image(size) : QImage(); };
+    const std::optional<QRect> place = whole ? std::nullopt : placeInCanvas(job, size);
+    const auto canvas = [&] {
+        return whole ? job.canvas.image(size) : place ? job.canvas.part(*place) : QImage();
+    };
     // PNG and JPEG decode here, in one pass each, straight to RGB32; a large
     // JPEG at the smallest of its own scales that still covers the desktop.
     ImageDecoding decoded = decodeFastPng(file.bytes, size, size, canvas());
@@ -132,7 +163,9 @@ QImage layOutMonitors(const QImage &wallpaper, const PictureJob &job, QRect *are
     *area = job.shownMonitor >= 0 ? monitors.value(job.shownMonitor, whole) : whole;
     if (monitors.size() == 1 && monitors.first() == *area && wallpaper.size() == area->size())
         return wallpaper;
-    QImage canvas = wallpaper.constBits() != job.canvas.pixels && !wallpaper.hasAlphaChannel()
+    // The wallpaper may have been made in a monitor's place there already.
+    const std::optional<QRect> place = job.canvas.placeOf(wallpaper);
+    QImage canvas = (!place || monitors.contains(*place)) && !wallpaper.hasAlphaChannel()
                         ? job.canvas.image(area->size())
                         : QImage();
     if (canvas.isNull())
@@ -157,7 +190,8 @@ QImage layOutMonitors(const QImage &wallpaper, const PictureJob &job, QRect *are
     QImage part;
     for (const int i : std::as_const(order)) {
         const QRect &rect = monitors.at(i);
-        if (!rect.intersects(*area))
+        if (!rect.intersects(*area) || (place && rect == *place && !canvas.isNull() &&
+                                        canvas.constBits() == job.canvas.pixels))
             continue;
         if (rect.size() == wallpaper.size())
             part = wallpaper;

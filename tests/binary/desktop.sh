@@ -169,7 +169,8 @@ case_flood() {
 # its monitor shows, and covers that monitor.
 case_monitors() {
     local screen position monitors m part want
-    convert -size 640x480 xc:'#3a6ea5' /tmp/plain-wallpaper.png
+    # Larger than every monitor: made in the desktop's memory, at a monitor's place.
+    convert -size 2400x1400 xc:'#3a6ea5' png24:/tmp/plain-wallpaper.png
     convert \( -size 320x240 xc:'#c03020' xc:'#2040c0' +append \) \
         \( -size 320x240 xc:'#20a040' xc:'#e0c020' +append \) -append +repage /tmp/quarters.png
     while read -r screen position monitors; do
