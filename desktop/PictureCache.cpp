@@ -98,9 +98,8 @@ std::optional<QStringList> PictureCache::store(const QImage &image, const QVecto
     // This picture stays, and the newest other one with its parts (a desktop
     // may still be loading it); older ones go.
     QString previous;
-    for (const QFileInfo &file :
-         QDir(dir).entryInfoList({Prefix + QLatin1Char('*') + Suffix}, QDir::Files | QDir::System,
-                                 QDir::Time)) {
+    for (const QFileInfo &file : QDir(dir).entryInfoList({Prefix + QLatin1Char('*') + Suffix},
+                                                         QDir::Files | QDir::System, QDir::Time)) {
         const QString other = stemOf(file.fileName());
         if (other == stem)
             continue;
