@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -23,12 +22,16 @@ namespace {
 constexpr int RowsAtATime = 16;
 constexpr unsigned MaxThreads = 16;
 
-void putChunk(QByteArray &to, const char *type, const unsigned char *data, size_t size)
+void putChunk(QByteArray &to, const png::ChunkFrame &frame, const unsigned char *data, size_t size)
 {
-    const png::ChunkFrame frame = png::chunkFrame(type, data, quint32(size));
     to.append(reinterpret_cast<const char *>(frame.head), sizeof frame.head);
     to.append(reinterpret_cast<const char *>(data), int(size));
     to.append(reinterpret_cast<const char *>(frame.tail), sizeof frame.tail);
+}
+
+void putChunk(QByteArray &to, const char *type, const unsigned char *data, size_t size)
+{
+    putChunk(to, png::chunkFrame(type, data, quint32(size)), data, size);
 }
 
 // One band of rows, deflated on its own: a byte-aligned piece of the
@@ -142,12 +145,8 @@ QByteArray encodeCompactPng(const QImage &source)
     putChunk(file, "IHDR", header, sizeof header);
     const unsigned char zlibHeader[2] = {0x78, 0x01}; // deflate, 32 KiB window, fast
     putChunk(file, "IDAT", zlibHeader, sizeof zlibHeader);
-    for (const Band &band : bands) {
-        file.append(reinterpret_cast<const char *>(band.frame.head), sizeof band.frame.head);
-        file.append(reinterpret_cast<const char *>(band.deflated.data()),
-                    int(band.deflated.size()));
-        file.append(reinterpret_cast<const char *>(band.frame.tail), sizeof band.frame.tail);
-    }
+    for (const Band &band : bands)
+        putChunk(file, band.frame, band.deflated.data(), band.deflated.size());
     unsigned char checksum[4];
     png::putBigEndian(checksum, quint32(adler));
     putChunk(file, "IDAT", checksum, sizeof checksum);

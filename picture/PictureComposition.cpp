@@ -187,11 +187,11 @@ QImage layOutMonitors(const QImage &wallpaper, const PictureJob &job, QRect *are
             order.append(i);
     }
     order.append(job.monitors.primary);
+    const bool madeInPlace = place && canvas.constBits() == job.canvas.pixels;
     QImage part;
     for (const int i : std::as_const(order)) {
         const QRect &rect = monitors.at(i);
-        if (!rect.intersects(*area) || (place && rect == *place && !canvas.isNull() &&
-                                        canvas.constBits() == job.canvas.pixels))
+        if (!rect.intersects(*area) || (madeInPlace && rect == *place))
             continue;
         if (rect.size() == wallpaper.size())
             part = wallpaper;

@@ -133,27 +133,14 @@ __attribute__((target("avx2"))) void halvedAvx2(const QRgb *upper, const QRgb *l
 }
 #endif
 
-template <typename Function> Function chosen(Function plain, Function fast, const char *feature)
-{
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    if (std::strcmp(feature, "avx2") == 0 ? __builtin_cpu_supports("avx2")
-                                          : __builtin_cpu_supports("ssse3"))
-        return fast;
-#else
-    (void)fast;
-    (void)feature;
-#endif
-    return plain;
-}
-
 } // namespace
 
 unsigned char *rgbRow(const QRgb *pixels, size_t width, unsigned char *out, bool sub)
 {
 #if defined(__x86_64__) || defined(__i386__)
-    static const auto plain = chosen(rgbPlain<false>, rgbSsse3<false>, "ssse3");
-    static const auto filtered = chosen(rgbPlain<true>, rgbSsse3<true>, "ssse3");
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    static const auto plain = ssse3 ? rgbSsse3<false> : rgbPlain<false>;
+    static const auto filtered = ssse3 ? rgbSsse3<true> : rgbPlain<true>;
 #else
     static const auto plain = rgbPlain<false>, filtered = rgbPlain<true>;
 #endif
@@ -163,7 +150,7 @@ unsigned char *rgbRow(const QRgb *pixels, size_t width, unsigned char *out, bool
 void pixelRow(const unsigned char *rgb, size_t width, QRgb *out)
 {
 #if defined(__x86_64__) || defined(__i386__)
-    static const auto function = chosen(pixelsPlain, pixelsSsse3, "ssse3");
+    static const auto function = __builtin_cpu_supports("ssse3") ? pixelsSsse3 : pixelsPlain;
 #else
     static const auto function = pixelsPlain;
 #endif
@@ -173,7 +160,7 @@ void pixelRow(const unsigned char *rgb, size_t width, QRgb *out)
 void halvedRow(const QRgb *upper, const QRgb *lower, size_t width, QRgb *out)
 {
 #if defined(__x86_64__) || defined(__i386__)
-    static const auto function = chosen(halvedPlain, halvedAvx2, "avx2");
+    static const auto function = __builtin_cpu_supports("avx2") ? halvedAvx2 : halvedPlain;
 #else
     static const auto function = halvedPlain;
 #endif
