@@ -109,8 +109,14 @@ int ImageHeader::jpegScans(const QByteArray &bytes)
     const size_t size = size_t(bytes.size());
     int scans = 0;
     for (size_t at = 2; at + 1 < size;) {
+        if (data[at] != 0xff) {
+            const void *mark = std::memchr(data + at, 0xff, size - 1 - at);
+            if (mark == nullptr)
+                break;
+            at = size_t(static_cast<const unsigned char *>(mark) - data);
+        }
         const unsigned code = data[at + 1];
-        if (data[at] != 0xff || code == 0xff) {
+        if (code == 0xff) {
             ++at;
             continue;
         }
