@@ -7,8 +7,10 @@
 # beside the plain wallpaper setters xwallpaper, hsetroot and feh. With
 # KORVEL_TOOL_BASELINE=<another build's korvel-desktopinfo, outside /tmp> that
 # one takes turns with the tool, for a before-and-after under the same load.
-# Then, as root, the tool and the setters once more in an Xfce session on a
-# private bus, where the tool also writes a picture for the desktop and tells it.
+# Then, as root: the tool on one monitor against two of the same total area;
+# its memory and CPU time while idle in the background; and the tool and the
+# setters once more in an Xfce session on a private bus, where the tool also
+# writes a picture for the desktop and tells it.
 set -euo pipefail
 build=$(realpath "${1:?build directory}")
 # libvips' command line is the measure to beat, and the plain setters the ones
@@ -52,18 +54,33 @@ on_each_size
 # Two monitors against one of the same total area: the tool (--once, no
 # session bus) on a 3840x1080 screen as one monitor, then as two of
 # 1920x1080, for the last wallpaper installed above (the PNG) and a JPEG of it.
-# tool_median: the median of 2 x $runs + 1 runs of the tool (the difference
-# is small beside the noise), start to exit, in ms.
-tool_median() {
-  local times=() start
-  for _ in $(seq $((2 * runs + 1))); do
-    start=$(date +%s%N)
-    DBUS_SESSION_BUS_ADDRESS= "$build/desktop/korvel-desktopinfo" --once || exit 1
-    times+=($((($(date +%s%N) - start) / 100000)))
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END { printf "%.1f", t[int((NR + 1) / 2)] / 10 }'
+# The two layouts take turns, 2 x $runs + 1 runs each (the difference is
+# small beside the noise); medians from start to exit, in ms. The server must
+# not reset when a client leaves: that would drop the monitors just set.
+# layout one|two: sets the layout and checks that the server has it.
+layout() {
+  DISPLAY=$display xrandr --delmonitor L >/dev/null 2>&1 || true
+  DISPLAY=$display xrandr --delmonitor R >/dev/null 2>&1 || true
+  if [ "$1" = two ]; then
+    DISPLAY=$display xrandr --setmonitor L 1920/300x1080/200+0+0 screen >/dev/null
+    DISPLAY=$display xrandr --setmonitor R 1920/300x1080/200+1920+0 none >/dev/null
+  fi
+  local want=1
+  [ "$1" = one ] || want=2
+  DISPLAY=$display xrandr --listmonitors | grep -qx "Monitors: $want" ||
+    { echo "the X server did not keep $want monitor(s)" >&2 && exit 1; }
 }
-Xvfb "$display" -screen 0 3840x1080x24 -nolisten tcp &
+# tool_ms: one run of the tool, start to exit, in tenths of a ms.
+tool_ms() {
+  local start
+  start=$(date +%s%N)
+  DISPLAY=$display DBUS_SESSION_BUS_ADDRESS='' "$build/desktop/korvel-desktopinfo" --once || exit 1
+  echo $((($(date +%s%N) - start) / 100000))
+}
+median() {
+  printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { printf "%.1f", t[int((NR + 1) / 2)] / 10 }'
+}
+Xvfb "$display" -screen 0 3840x1080x24 -nolisten tcp -noreset &
 xvfb=$!
 for _ in $(seq 50); do
   xdpyinfo -display "$display" >/dev/null 2>&1 && break
@@ -76,19 +93,46 @@ printf '\nthe tool on 3840x1080, medians of %s runs in ms\n%-24s %12s %14s %9s\n
   "source -> screen" "one monitor" "two monitors" "two/one"
 for source in /tmp/bench-source.jpg /tmp/bench-source.png; do
   cp "$source" "$wallpaper"
-  DISPLAY=$display xrandr --delmonitor L >/dev/null 2>&1
-  DISPLAY=$display xrandr --delmonitor R >/dev/null 2>&1
-  DISPLAY=$display "$build/desktop/korvel-desktopinfo" --once # warm-up
-  one=$(DISPLAY=$display tool_median)
-  DISPLAY=$display xrandr --setmonitor L 1920/300x1080/200+0+0 screen >/dev/null
-  DISPLAY=$display xrandr --setmonitor R 1920/300x1080/200+1920+0 none >/dev/null
-  DISPLAY=$display "$build/desktop/korvel-desktopinfo" --once
-  two=$(DISPLAY=$display tool_median)
+  ones=() twos=()
+  for round in $(seq 0 $((2 * runs + 1))); do
+    for monitors in one two; do
+      layout "$monitors"
+      ms=$(tool_ms) || exit 1
+      [ "$round" -gt 0 ] || continue # a warm-up
+      if [ "$monitors" = one ]; then ones+=("$ms"); else twos+=("$ms"); fi
+    done
+  done
+  one=$(median "${ones[@]}")
+  two=$(median "${twos[@]}")
   printf '%-24s %12s %14s %9s\n' "${source##*.} 4000x3000 -> 3840x1080" "$one" "$two" \
     "$(awk -v a="$one" -v b="$two" 'BEGIN { printf "%.3f", b / a }')"
 done
 kill "$xvfb"
 wait "$xvfb" 2>/dev/null || true
+
+# The tool in the background on a 3840x2160 screen, once it has drawn the
+# JPEG: its resident memory and the CPU time it takes while nothing changes.
+cp /tmp/bench-source.jpg "$wallpaper"
+Xvfb "$display" -screen 0 3840x2160x24 -nolisten tcp -noreset &
+xvfb=$!
+for _ in $(seq 50); do
+  xdpyinfo -display "$display" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+DISPLAY=$display DBUS_SESSION_BUS_ADDRESS='' "$build/desktop/korvel-desktopinfo" &
+tool=$!
+for _ in $(seq 50); do
+  DISPLAY=$display xprop -root _XROOTPMAP_ID | grep -q 0x && break
+  sleep 0.1
+done
+sleep 2
+ticks() { awk '{ print $14 + $15 }' "/proc/$tool/stat"; }
+before=$(ticks)
+sleep 5
+printf '\nthe tool in the background on 3840x2160, idle: %s MB resident, %s ticks of CPU in 5 s\n' \
+  "$(awk '/^VmRSS:/ { printf "%.1f", $2 / 1024 }' "/proc/$tool/status")" $(($(ticks) - before))
+kill "$tool" "$xvfb"
+wait "$tool" "$xvfb" 2>/dev/null || true
 
 command -v xfdesktop >/dev/null && command -v openbox >/dev/null ||
   apt-get install -y -q --no-install-recommends xfdesktop4 xfconf openbox >/dev/null
