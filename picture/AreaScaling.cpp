@@ -73,6 +73,31 @@ Axis axis(int source, int target)
 
 using Bytes = uint8_t __attribute__((vector_size(16)));
 
+// The top bytes of the channels of `a` and `b`: their two pixels, in the
+// first eight bytes.
+inline __attribute__((always_inline)) Bytes topBytes(Channels a, Channels b)
+{
+    const Bytes first = Bytes(a >> 24);
+    const Bytes second = Bytes(b >> 24);
+#if defined(__clang__)
+    return __builtin_shufflevector(first, second, 0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20,
+                                   24, 28);
+#else
+    return __builtin_shuffle(first, second,
+                             Bytes{0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20, 24, 28});
+#endif
+}
+
+// The first eight bytes of `a`, then those of `b`.
+inline __attribute__((always_inline)) Bytes joinHalves(Bytes a, Bytes b)
+{
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23);
+#else
+    return __builtin_shuffle(a, b, Bytes{0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23});
+#endif
+}
+
 // Rows `from` to `to` of the target. Each source row is summed under every
 // target column once: a row that the next target row starts on is added to
 // both at once.
@@ -118,17 +143,17 @@ shrinkBand(const Axis &across, const Axis &down, AreaShrink::SourceRow sourceRow
                     next[x] = sum * nextWeight;
             }
         }
+        // The sums may pass 2^31; their top bytes are the channels.
         auto *out = target + t * stride;
-        for (size_t x = 0; x < width; ++x) {
-            // The sums may pass 2^31; their top bytes are the channels.
-            const Bytes top = Bytes(sums[x] >> 24);
-#if defined(__clang__)
-            const Bytes pixel = __builtin_shufflevector(top, top, 0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8,
-                                                        12, 0, 4, 8, 12);
-#else
-            const Bytes pixel =
-                __builtin_shuffle(top, Bytes{0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8, 12});
-#endif
+        size_t x = 0;
+        for (; x + 4 <= width; x += 4) {
+            const Bytes two = topBytes(sums[x], sums[x + 1]);
+            const Bytes four = topBytes(sums[x + 2], sums[x + 3]);
+            const Bytes pixels = joinHalves(two, four);
+            std::memcpy(out + x * 4, &pixels, 16);
+        }
+        for (; x < width; ++x) {
+            const Bytes pixel = topBytes(sums[x], sums[x]);
             std::memcpy(out + x * 4, &pixel, 4);
         }
         started = shared;
