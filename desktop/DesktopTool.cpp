@@ -16,11 +16,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QRawFont>
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <future>
 #include <malloc.h>
@@ -41,8 +39,6 @@ constexpr unsigned MaxSeconds = 30;
 // about once a second, and the last change is always drawn.
 constexpr int SettleMilliseconds = 250;
 constexpr qint64 MinimumDrawingInterval = 1000;
-// Any size sets the font machinery up.
-constexpr int WarmUpFontSize = 12;
 
 QString compositionProblem(PictureFailure failure, const PictureJob &job)
 {
@@ -173,15 +169,11 @@ private:
         job.monitors = desktop->monitors;
         // The installed wallpaper is always a regular file; a link there was planted.
         job.imageLinks = FileDescriptor::Links::Refuse;
+        // The text is laid out, and its glyphs rendered, while the wallpaper still loads.
+        const PreparedText text = prepareInfoText(job);
         ComposedPicture loaded;
-        if (early != nullptr && early->valid()) {
-            // While the wallpaper still loads, the font machinery gets ready
-            // (the first font sets it up).
-            if (early->wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-                const QRawFont warmUp = textFont(job.fontPath, WarmUpFontSize);
-            }
+        if (early != nullptr && early->valid())
             loaded = early->get();
-        }
         // The picture is made where the X server will show it from, when it
         // shares memory with us.
         const bool reload = loaded.image.size() != loadedImageSize(job);
@@ -192,7 +184,7 @@ private:
         job.canvas = preparedRootCanvas();
         if (reload)
             loaded = loadDesktopImage(job);
-        const ComposedPicture composed = drawInfoText(std::move(loaded), job);
+        const ComposedPicture composed = drawInfoText(std::move(loaded), job, text);
         if (composed.failure != PictureFailure::None)
             return fail(compositionProblem(composed.failure, job));
 

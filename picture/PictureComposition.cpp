@@ -132,11 +132,13 @@ std::optional<ComposedPicture> loadScaled(const PictureJob &job, bool toolkitRea
     return result;
 }
 
-void drawLine(QPainter &painter, const QRawFont &font, const QString &line, const QPointF &baseline)
+// A line's glyphs in `font`, placed from the origin along the baseline.
+QGlyphRun lineRun(const QRawFont &font, const QString &line)
 {
+    QGlyphRun run;
     const QVector<quint32> glyphs = font.glyphIndexesForString(line);
     if (glyphs.isEmpty())
-        return;
+        return run;
     const QVector<QPointF> advances =
         font.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
     QVector<QPointF> positions;
@@ -146,12 +148,14 @@ void drawLine(QPainter &painter, const QRawFont &font, const QString &line, cons
         positions.append(pen);
         pen += advance;
     }
-    QGlyphRun run;
     run.setRawFont(font);
     run.setGlyphIndexes(glyphs);
     run.setPositions(positions);
-    painter.drawGlyphRun(baseline, run);
+    return run;
 }
+
+// Rendering the glyphs beforehand costs at most this much scratch memory.
+constexpr qint64 MaxScratchBytes = qint64(4) << 20;
 
 // The picture of the desktop, or of its shown monitor, laid out from the
 // wallpaper loaded at loadedImageSize(). Sets `area` to the rectangle of the
@@ -245,7 +249,7 @@ int textLeftEdge(TextPosition position, int width)
 
 ComposedPicture composePicture(const PictureJob &job)
 {
-    return drawInfoText(loadDesktopImage(job), job);
+    return drawInfoText(loadDesktopImage(job), job, prepareInfoText(job));
 }
 
 ComposedPicture loadDesktopImage(const PictureJob &job)
@@ -263,16 +267,54 @@ QRawFont textFont(const QString &fontPath, int pixelSize)
     return QRawFont(fontPath, pixelSize, QFont::PreferVerticalHinting);
 }
 
-ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job)
+PreparedText prepareInfoText(const PictureJob &job)
 {
-    if (job.fontPixelSize <= 0 || job.fontPixelSize > MaxFontPixelSize)
-        return failed(PictureFailure::FontSizeRefused);
-    const QRawFont font = textFont(job.fontPath, job.fontPixelSize);
-    if (!font.isValid())
-        return failed(PictureFailure::FontUnusable);
-    const int ascent = qCeil(font.ascent());
-    if (ascent <= 0)
-        return failed(PictureFailure::FontSizeRefused);
+    PreparedText text;
+    if (job.fontPixelSize <= 0 || job.fontPixelSize > MaxFontPixelSize) {
+        text.failure = PictureFailure::FontSizeRefused;
+        return text;
+    }
+    text.font = textFont(job.fontPath, job.fontPixelSize);
+    if (!text.font.isValid()) {
+        text.failure = PictureFailure::FontUnusable;
+        return text;
+    }
+    text.ascent = qCeil(text.font.ascent());
+    if (text.ascent <= 0) {
+        text.failure = PictureFailure::FontSizeRefused;
+        return text;
+    }
+    // The lines that start on the primary monitor.
+    const QRect primary = job.monitors.primaryRect(job.desktop);
+    const int pitch = text.ascent + ExtraLineSpace;
+    const QStringList lines = job.text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size() && TextTop + i * pitch < primary.height(); ++i)
+        text.lines.append(lineRun(text.font, lines.at(i)));
+
+    // Each line drawn once where it starts, on a strip of the monitor's
+    // width: the font engine renders and keeps the very glyphs, at the same
+    // fractions of a pixel, that drawing it onto the picture then blends.
+    const int height = std::min(primary.height(), text.ascent + qCeil(text.font.descent()) + 1);
+    if (primary.isEmpty() || qint64(primary.width()) * height * 4 > MaxScratchBytes)
+        return text;
+    QImage strip(primary.width(), height, QImage::Format_RGB32);
+    strip.fill(0);
+    QPainter painter(&strip);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(textColor(job.colorIndex));
+    const QPointF baseline(textLeftEdge(job.position, primary.width()), text.ascent);
+    for (const QGlyphRun &run : std::as_const(text.lines)) {
+        if (!run.isEmpty())
+            painter.drawGlyphRun(baseline, run);
+    }
+    return text;
+}
+
+ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job,
+                             const PreparedText &text)
+{
+    if (text.failure != PictureFailure::None)
+        return failed(text.failure);
     if (loaded.failure != PictureFailure::None)
         return loaded;
 
@@ -291,13 +333,11 @@ ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job)
     if (primary != result.image.rect())
         painter.setClipRect(primary);
     const int x = primary.left() + textLeftEdge(job.position, primary.width());
-    const int pitch = ascent + ExtraLineSpace;
-    const QStringList lines = job.text.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        const int top = TextTop + i * pitch;
-        if (top >= primary.height())
-            break;
-        drawLine(painter, font, lines.at(i), QPointF(x, primary.top() + top + ascent));
+    const int pitch = text.ascent + ExtraLineSpace;
+    for (int i = 0; i < text.lines.size(); ++i) {
+        if (!text.lines.at(i).isEmpty())
+            painter.drawGlyphRun(QPointF(x, primary.top() + TextTop + i * pitch + text.ascent),
+                                 text.lines.at(i));
     }
     painter.end();
     return result;

@@ -5,10 +5,12 @@
 #include "picture/PictureCanvas.h"
 
 #include <QColor>
+#include <QGlyphRun>
 #include <QImage>
 #include <QRawFont>
 #include <QSize>
 #include <QString>
+#include <QVector>
 
 #include <optional>
 
@@ -60,6 +62,19 @@ int textLeftEdge(TextPosition position, int width);
 // window's preview and the desktop tool draw the same glyphs.
 QRawFont textFont(const QString &fontPath, int pixelSize);
 
+// The text of a job in its font, laid out line by line, its glyphs rendered
+// once already: drawing it onto the picture then only blends them. Made
+// while the wallpaper loads, on the application's thread. A failure for a
+// font or size that cannot draw it, which composing then reports.
+struct PreparedText
+{
+    QRawFont font;
+    int ascent = 0;
+    QVector<QGlyphRun> lines; // those that start on the primary monitor
+    PictureFailure failure = PictureFailure::None;
+};
+PreparedText prepareInfoText(const PictureJob &job);
+
 // Loads the image by its content (a regular file only, read without blocking;
 // see ImageSource), gives every monitor the whole image stretched to its
 // rectangle (each axis on its own, alpha kept; the rest of the desktop
@@ -79,7 +94,8 @@ QSize loadedImageSize(const PictureJob &job);
 // text is drawn with the application's font engine, onto the image loaded
 // for the same job.
 ComposedPicture loadDesktopImage(const PictureJob &job);
-ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job);
+ComposedPicture drawInfoText(ComposedPicture loaded, const PictureJob &job,
+                             const PreparedText &text);
 
 // loadDesktopImage() before the application object exists, with the quick
 // PNG and JPEG decoders alone; nullopt for an image that needs Qt's reader
