@@ -63,25 +63,28 @@ PreviewWindow *showPreview(QWidget *mainWindow, const MainForm &ui, const AppCon
         desktop.monitors.monitorAt(desktop.size, mainWindow->frameGeometry().center());
     const QRect monitor = desktop.monitors.monitors(desktop.size).at(job.shownMonitor);
 
+    // The window is made first: its memory gets ready while the picture is composed.
+    std::unique_ptr<PreviewWindow> window;
+    QString failure;
+    try {
+        window = std::make_unique<PreviewWindow>(*context.previewForm, monitor);
+    } catch (const std::exception &error) {
+        failure = QString::fromUtf8(msg::PreviewWindowFailed) + QString::fromUtf8(error.what());
+    }
     PreviewRun run = PreviewRun::start(job, context.paths.tempDir);
     const QString tempNotWritable = QString::fromUtf8(msg::PreviewTempNotWritable) +
                                     QDir::toNativeSeparators(context.paths.tempDir);
     if (run.result() == PreviewRun::Result::PictureFailed) {
+        window.reset();
         warn(mainWindow, failureText(run.pictureFailure(), job));
         return nullptr;
     }
     if (run.result() == PreviewRun::Result::TempNotWritable) {
+        window.reset();
         warn(mainWindow, tempNotWritable);
         return nullptr;
     }
-    // The file is written on a second thread while the window is built here.
-    std::unique_ptr<PreviewWindow> window;
-    QString failure;
-    try {
-        window = std::make_unique<PreviewWindow>(*context.previewForm, run.path(), run.picture());
-    } catch (const std::exception &error) {
-        failure = QString::fromUtf8(msg::PreviewWindowFailed) + QString::fromUtf8(error.what());
-    }
+    // The file is written on a second thread from the moment the picture is made.
     if (!run.finish() && failure.isEmpty())
         failure = tempNotWritable;
     if (!failure.isEmpty()) {
@@ -90,12 +93,7 @@ PreviewWindow *showPreview(QWidget *mainWindow, const MainForm &ui, const AppCon
         warn(mainWindow, failure);
         return nullptr;
     }
-
-    window->setWindowTitle(QString());
-    // Where no window manager acts on the full-screen request, the window
-    // still covers its monitor instead of keeping the form's size.
-    window->setGeometry(monitor);
-    window->showFullScreen();
+    window->showImage(run.path(), run.picture());
     // It releases itself once its timer has fired.
     return window.release();
 }
