@@ -5,6 +5,7 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QRegularExpression>
 
@@ -76,12 +77,15 @@ QStringList XfceDesktop::backdrops(const QStringList &properties, const QStringL
 
 QStringList XfceDesktop::apply(const DesktopPicture &picture)
 {
-    const auto call = [this](const QString &method, const QVariantList &arguments) {
-        QDBusMessage message =
+    const auto message = [this](const QString &method, const QVariantList &arguments) {
+        QDBusMessage call =
             QDBusMessage::createMethodCall(serviceName(), QStringLiteral("/org/xfce/Xfconf"),
                                            QStringLiteral("org.xfce.Xfconf"), method);
-        message.setArguments(arguments);
-        return m_bus.call(message, QDBus::Block, CallMilliseconds);
+        call.setArguments(arguments);
+        return call;
+    };
+    const auto call = [this, &message](const QString &method, const QVariantList &arguments) {
+        return m_bus.call(message(method, arguments), QDBus::Block, CallMilliseconds);
     };
     const auto failed = [](const QDBusMessage &reply) {
         return QStringList{
@@ -110,16 +114,23 @@ QStringList XfceDesktop::apply(const DesktopPicture &picture)
     // image-style 3 stretches the picture over each monitor, 6 spans it
     // over all of them.
     const int style = picture.spansMonitors ? 6 : 3;
+    // Every property is sent at once and the answers are awaited after: one
+    // round trip, not two for each backdrop. The service takes them in order.
+    QVector<QDBusPendingCall> sets;
+    const auto set = [&](const QString &property, const QVariant &value) {
+        sets << m_bus.asyncCall(
+            message(QStringLiteral("SetProperty"),
+                    {Channel, property, QVariant::fromValue(QDBusVariant(value))}),
+            CallMilliseconds);
+    };
     for (const QString &path : backdrops(properties, readOutputNames(), workspaceCount())) {
-        for (const QDBusMessage &reply :
-             {call(QStringLiteral("SetProperty"), {Channel, path + QStringLiteral("/image-style"),
-                                                   QVariant::fromValue(QDBusVariant(style))}),
-              call(QStringLiteral("SetProperty"),
-                   {Channel, path + QStringLiteral("/last-image"),
-                    QVariant::fromValue(QDBusVariant(picture.file))})}) {
-            if (reply.type() == QDBusMessage::ErrorMessage)
-                return failed(reply);
-        }
+        set(path + QStringLiteral("/image-style"), style);
+        set(path + QStringLiteral("/last-image"), picture.file);
+    }
+    for (QDBusPendingCall &pending : sets) {
+        pending.waitForFinished();
+        if (pending.isError())
+            return failed(pending.reply());
     }
     return {};
 }
