@@ -27,18 +27,23 @@ if [ "$(id -u)" -eq 0 ]; then
   sandbox_mount
 fi
 display=:87
+# start_xvfb SIZE [option...]: an Xvfb of SIZE on $display, its PID in $xvfb,
+# once it answers.
+start_xvfb() {
+  Xvfb "$display" -screen 0 "${1}x24" -nolisten tcp "${@:2}" &
+  xvfb=$!
+  for _ in $(seq 50); do
+    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+}
 # on_each_size [session]: the benchmark on a new Xvfb of each size; with
 # `session`, in the session set up below, beside Xfce's desktop and the window
 # manager that it waits for.
 on_each_size() {
-  local size xvfb status=0
+  local size status=0
   for size in 1920x1080 3840x2160; do
-    Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp &
-    xvfb=$!
-    for _ in $(seq 50); do
-      xdpyinfo -display "$display" >/dev/null 2>&1 && break
-      sleep 0.1
-    done
+    start_xvfb "$size"
     [ -z "${1:-}" ] || DISPLAY=$display openbox >/dev/null 2>&1 &
     DISPLAY=$display QT_QPA_PLATFORM=xcb KORVEL_BENCH_DESKTOP=xfdesktop \
       KORVEL_BENCH_DESKTOP_NAME=org.xfce.xfdesktop "$build/bench/korvel_preview_bench" "$runs" \
@@ -80,12 +85,7 @@ tool_ms() {
 median() {
   printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { printf "%.1f", t[int((NR + 1) / 2)] / 10 }'
 }
-Xvfb "$display" -screen 0 3840x1080x24 -nolisten tcp -noreset &
-xvfb=$!
-for _ in $(seq 50); do
-  xdpyinfo -display "$display" >/dev/null 2>&1 && break
-  sleep 0.1
-done
+start_xvfb 3840x1080 -noreset
 wallpaper=/usr/share/korvel/desktopinfo/wallpaper.png
 cp "$wallpaper" /tmp/bench-source.png
 convert /tmp/bench-source.png -quality 90 jpg:/tmp/bench-source.jpg
@@ -113,12 +113,7 @@ wait "$xvfb" 2>/dev/null || true
 # The tool in the background on a 3840x2160 screen, once it has drawn the
 # JPEG: its resident memory and the CPU time it takes while nothing changes.
 cp /tmp/bench-source.jpg "$wallpaper"
-Xvfb "$display" -screen 0 3840x2160x24 -nolisten tcp -noreset &
-xvfb=$!
-for _ in $(seq 50); do
-  xdpyinfo -display "$display" >/dev/null 2>&1 && break
-  sleep 0.1
-done
+start_xvfb 3840x2160 -noreset
 DISPLAY=$display DBUS_SESSION_BUS_ADDRESS='' "$build/desktop/korvel-desktopinfo" &
 tool=$!
 for _ in $(seq 50); do
