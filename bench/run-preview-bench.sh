@@ -120,6 +120,8 @@ for _ in $(seq 50); do
   DISPLAY=$display xprop -root _XROOTPMAP_ID | grep -q 0x && break
   sleep 0.1
 done
+DISPLAY=$display xprop -root _XROOTPMAP_ID | grep -q 0x ||
+  { echo "the tool did not draw in the background" >&2 && exit 1; }
 sleep 2
 ticks() { awk '{ print $14 + $15 }' "/proc/$tool/stat"; }
 before=$(ticks)

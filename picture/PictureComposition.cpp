@@ -21,6 +21,8 @@ namespace {
 
 // Sizes beyond this the font engine is not asked for.
 constexpr int MaxFontPixelSize = 4096;
+// Rendering the glyphs beforehand costs at most this much scratch memory.
+constexpr qint64 MaxScratchBytes = qint64(4) << 20;
 
 ComposedPicture failed(PictureFailure failure)
 {
@@ -153,9 +155,6 @@ QGlyphRun lineRun(const QRawFont &font, const QString &line)
     run.setPositions(positions);
     return run;
 }
-
-// Rendering the glyphs beforehand costs at most this much scratch memory.
-constexpr qint64 MaxScratchBytes = qint64(4) << 20;
 
 // The picture of the desktop, or of its shown monitor, laid out from the
 // wallpaper loaded at loadedImageSize(). Sets `area` to the rectangle of the
